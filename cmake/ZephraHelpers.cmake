@@ -1,0 +1,23 @@
+# zephra_library(<name> SOURCES ... [DEPS ...])
+# One static library per source folder; its public headers sit at the folder's root and are
+# included as "<folder>/<file>.h" from the src/ directory.
+function(zephra_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# zephra_test(<module> SOURCES ... DEPS ...)
+# One GoogleTest executable per module, registered with CTest. Widget tests run on Qt's
+# offscreen platform so that no display is needed.
+function(zephra_test module)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  set(target ${module}_test)
+  add_executable(${target} ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  include(GoogleTest)
+  gtest_discover_tests(${target} TEST_PREFIX "${module}."
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian package that the build, the tests, the demo and the benchmarks need.
+# Packages already installed are skipped; nothing asks for input.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  # Qt 6: widgets, tools (moc, rcc), the xcb and offscreen platforms, image plugins
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins
+  # libraries
+  libboost-dev libjpeg62-turbo-dev libpng-dev libgif-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-res0-dev libxcb-icccm4-dev
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # the demo and the end-to-end tests: a virtual display, a tray, input, screenshots, CJK glyphs
+  xvfb xauth x11-utils xdotool imagemagick icewm fonts-wqy-microhei
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
