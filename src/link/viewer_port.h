@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QByteArray>
+#include <QString>
+
+namespace zephra::link {
+
+// What the phone link asks of the picture viewer. Called from connection threads (and the GUI
+// thread); an implementation carries the calls out on the GUI thread in the order they came.
+class IViewerPort {
+ public:
+  virtual ~IViewerPort() = default;
+
+  // `names`: every name in double quotes, joined by commas; `sizes`: decimal sizes joined by
+  // commas, one per name. A negative index shows nothing.
+  virtual void ShowList(std::int32_t index, const QString& names, const QByteArray& sizes) = 0;
+  virtual void StartSlideShow(std::int32_t index, const QString& names, const QByteArray& sizes) = 0;
+  virtual void StopSlideShow(bool redisplay) = 0;
+  // Closes the viewer window without the phone being told (no cmdViewStop goes out).
+  virtual void CloseQuietly() = 0;
+  // True while the viewer window is not on screen.
+  virtual bool Hidden() const = 0;
+};
+
+// The picture cache's notion of the current phone's subfolder.
+class IPhoneFolders {
+ public:
+  virtual ~IPhoneFolders() = default;
+  // Name of the current phone's subfolder ("" before any).
+  virtual QString PhoneFolder() const = 0;
+  // Makes `phoneName` the current phone folder and creates that folder in the cache.
+  virtual void SetPhoneFolder(const QString& phoneName) = 0;
+};
+
+}  // namespace zephra::link
