@@ -1,0 +1,63 @@
+// zephra-wifi: the tray-resident companion that shows a phone's pictures on this PC.
+
+#include <QApplication>
+
+#include "app/app_constants.h"
+#include "app/message_box.h"
+#include "app/tfm_zephra_wifi.h"
+#include "platform/process_exit.h"
+#include "platform/single_instance.h"
+#include "platform/termination_watch.h"
+
+namespace {
+
+using zephra::app::TfmZephraWifi;
+
+TfmZephraWifi::THooks ProgramHooks() {
+  TfmZephraWifi::THooks hooks;
+  // Stands in for the partner probe until the hotspot watch exists, which replaces it.
+  hooks.partnerHotspotRunning = [] { return true; };
+  // Toasts come later; until then their texts go nowhere.
+  hooks.showTip = [](const QString&, int) {};
+  hooks.closeTip = [] {};
+  hooks.showMessage = zephra::app::ShowMessageBox;
+  return hooks;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  // The form is never shown and message boxes come and go: only the tray's close item ends
+  // the program.
+  app.setQuitOnLastWindowClosed(false);
+
+  zephra::platform::TSingleInstance instance;
+  if (!instance.Acquire(QString::fromLatin1(zephra::app::SingleInstanceName))) {
+    return 0;  // another copy runs: leave silently
+  }
+
+  // SIGTERM/SIGINT (console events on Windows) close the program like the menu item does. The
+  // watch goes up first so that a request during start-up isn't lost: it is served once the
+  // event loop runs, when the form exists.
+  TfmZephraWifi* running = nullptr;
+  zephra::platform::TTerminationWatch termination([&running] {
+    if (running) running->NCloseClick();
+  });
+
+  // The link listens on the fixed ports. Without a system tray the icon simply isn't shown;
+  // the program still serves the phone (and Qt shows the icon once a tray appears).
+  TfmZephraWifi form(zephra::link::TLinkConfig{}, ProgramHooks());
+  // Message boxes carry the program icon too.
+  app.setWindowIcon(form.TrayIcon().icon());
+  QObject::connect(&form, &TfmZephraWifi::FormClosed, &app, &QCoreApplication::quit);
+  running = &form;
+
+  if (form.StartService()) {
+    app.exec();
+  }
+
+  // A hard stop: threads that are still running end with the process.
+  instance.Release();
+  zephra::platform::TerminateOwnProcess(0);
+}

@@ -1,0 +1,160 @@
+#include "app/tfm_zephra_wifi.h"
+
+#include <QAction>
+#include <QIcon>
+
+#include "app/about_text.h"
+#include "app/app_constants.h"
+
+// The icons are compiled into this static library, whose resource initialiser is linked in only
+// when something refers to it. Q_INIT_RESOURCE must be used outside any namespace.
+static void InitAppResources() { Q_INIT_RESOURCE(zephra_app); }
+
+namespace zephra::app {
+
+TfmZephraWifi::TfmZephraWifi(link::TLinkConfig config, THooks hooks, QObject* parent)
+    : QObject(parent),
+      hooks_(std::move(hooks)),
+      // No request service exists yet to say whether the viewer may pop up.
+      link_(std::move(config), folders_, [] { return std::optional<bool>(); }) {
+  InitAppResources();
+  CreatePopMenu();
+  CreateTrayIcon();
+
+  timerIpList_.setInterval(IpListInterval);
+  connect(&timerIpList_, &QTimer::timeout, this, &TfmZephraWifi::TimerIpListTimer);
+}
+
+TfmZephraWifi::~TfmZephraWifi() {
+  if (!closed_) {
+    TearDown();
+  }
+}
+
+void TfmZephraWifi::CreatePopMenu() {
+  QAction* install = popMenu_.addAction(QString::fromUtf8(MenuInstallPhoneApp));
+  install->setObjectName(QStringLiteral("N1"));
+  connect(install, &QAction::triggered, this, &TfmZephraWifi::N1Click);
+
+  QAction* about = popMenu_.addAction(QString::fromUtf8(MenuAbout));
+  about->setObjectName(QStringLiteral("N2"));
+  connect(about, &QAction::triggered, this, &TfmZephraWifi::N2Click);
+
+  popMenu_.addSeparator()->setObjectName(QStringLiteral("N3"));
+
+  QAction* close = popMenu_.addAction(QString::fromUtf8(MenuClose));
+  close->setObjectName(QStringLiteral("NClose"));
+  connect(close, &QAction::triggered, this, &TfmZephraWifi::NCloseClick);
+}
+
+void TfmZephraWifi::CreateTrayIcon() {
+  QIcon icon;
+  for (const char* file : IconFiles) {
+    icon.addFile(QString::fromLatin1(file));
+  }
+  trayIcon_.setIcon(icon);
+  trayIcon_.setToolTip(QString::fromUtf8(AppTitle));
+  // The right button opens the menu at the pointer.
+  trayIcon_.setContextMenu(&popMenu_);
+  trayIcon_.show();
+}
+
+bool TfmZephraWifi::StartService() {
+  if (PartnerHotspotRunning()) {
+    if (!link_.StartServers()) {
+      SetServersActive(false);
+      ShowMessage(QString::fromUtf8(MessageServiceFailed));
+      return false;
+    }
+    ShowTip(TipServiceStarted, TipMilliseconds);
+  } else {
+    // The servers stay off until the hotspot watch finds the partner.
+    ShowTip(TipPartnerMissing, TipMilliseconds);
+  }
+  // The hotspot watch will take the first address list (FIpText) here.
+  timerIpList_.start();
+  if (!viewer_) {
+    CreateViewer();
+  }
+  return true;
+}
+
+void TfmZephraWifi::CreateViewer() {
+  // The viewer window replaces this stand-in; it will also get the request service and
+  // ViewerClosed as its closed-callback here.
+  viewer_ = std::make_shared<TIgnoringViewer>();
+  link_.SetViewer(viewer_);
+}
+
+void TfmZephraWifi::SetServersActive(bool active) { link_.SetServersActive(active); }
+
+bool TfmZephraWifi::DestroyViewer() {
+  if (!viewer_) {
+    return true;
+  }
+  // Closing the viewer window will run ViewerClosed, and the picture cache is emptied here,
+  // once both exist.
+  link_.SetViewer(nullptr);
+  viewer_.reset();
+  return false;
+}
+
+void TfmZephraWifi::ViewerClosed() { link_.SendViewStop(link::ViewStopClosedByUser); }
+
+void TfmZephraWifi::N1Click() {
+  // Opens the install window (the phone app's download address as a QR code) once it exists.
+}
+
+void TfmZephraWifi::N2Click() { ShowMessage(AboutText(ProgramVersion())); }
+
+void TfmZephraWifi::NCloseClick() { FormClose(); }
+
+void TfmZephraWifi::FormClose() {
+  if (closed_) {
+    return;
+  }
+  TearDown();
+  CloseTip();
+  emit FormClosed();
+}
+
+void TfmZephraWifi::TearDown() {
+  closed_ = true;
+  trayIcon_.hide();
+  timerIpList_.stop();
+  DestroyViewer();
+  // Connection threads that end from here on must not touch the session or the lists.
+  link_.DetachDisconnectHandlers();
+  // The transfer thread is woken and joined here once it exists.
+  link_.DropAllConnections(false);
+  SetServersActive(false);
+}
+
+void TfmZephraWifi::TimerIpListTimer() {
+  // The hotspot watch: switches the servers with the partner hotspot and the local addresses.
+  // It comes with the watch itself.
+}
+
+bool TfmZephraWifi::PartnerHotspotRunning() const {
+  return hooks_.partnerHotspotRunning && hooks_.partnerHotspotRunning();
+}
+
+void TfmZephraWifi::ShowTip(const char* text, int milliseconds) const {
+  if (hooks_.showTip) {
+    hooks_.showTip(QString::fromUtf8(text), milliseconds);
+  }
+}
+
+void TfmZephraWifi::CloseTip() const {
+  if (hooks_.closeTip) {
+    hooks_.closeTip();
+  }
+}
+
+void TfmZephraWifi::ShowMessage(const QString& text) const {
+  if (hooks_.showMessage) {
+    hooks_.showMessage(text);
+  }
+}
+
+}  // namespace zephra::app

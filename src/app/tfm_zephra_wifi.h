@@ -1,0 +1,91 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QMenu>
+#include <QObject>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "app/ignoring_viewer.h"
+#include "app/phone_folder_adapter.h"
+#include "link/phone_link.h"
+
+namespace zephra::app {
+
+// The hidden tray form. It is never shown: it holds the tray icon with its menu, the timer of
+// the hotspot watch and the phone link, starts the link service and tears everything down in a
+// fixed order when the user closes the program. GUI thread only.
+class TfmZephraWifi : public QObject {
+  Q_OBJECT
+
+ public:
+  // What the form needs from the rest of the program. An empty function does nothing; an
+  // empty partner probe reads as "not running".
+  struct THooks {
+    std::function<bool()> partnerHotspotRunning;                         // PartnerHotspotRunning
+    std::function<void(const QString& text, int milliseconds)> showTip;  // ShowTip
+    std::function<void()> closeTip;                                      // CloseTip
+    std::function<void(const QString& text)> showMessage;                // ShowMessageBox
+  };
+
+  // FormCreate: the tray icon (visible at once; it appears when a system tray exists), the
+  // menu, TimerIpList (disabled) and the phone link with `config` (servers off).
+  TfmZephraWifi(link::TLinkConfig config, THooks hooks, QObject* parent = nullptr);
+  // Runs the shutdown steps of FormClose unless FormClose already ran.
+  ~TfmZephraWifi() override;
+
+  // Starts the phone-link service: both servers when the partner hotspot runs, the toast that
+  // says which, the hotspot watch timer, and the viewer. False (after the message box) when the
+  // servers could not start; both are off then and the program must end.
+  bool StartService();
+  // Server and then Server2 on or off; a failure of one doesn't stop the other.
+  void SetServersActive(bool active);
+  // Closes and frees the viewer; true when there was none.
+  bool DestroyViewer();
+  // The viewer's closed-callback: tells the session's phone that the user closed the viewer.
+  void ViewerClosed();
+  // The shutdown: icon off, timer off, viewer gone, every connection dropped, servers off,
+  // toast removed; then FormClosed. Later calls do nothing.
+  void FormClose();
+
+  QSystemTrayIcon& TrayIcon() { return trayIcon_; }
+  QMenu& PopMenu() { return popMenu_; }
+  QTimer& TimerIpList() { return timerIpList_; }
+  link::TPhoneLink& Link() { return link_; }
+
+ public slots:
+  void N1Click();
+  void N2Click();
+  void NCloseClick();
+
+ signals:
+  // FormClose has finished: the program's event loop should end.
+  void FormClosed();
+
+ private slots:
+  void TimerIpListTimer();
+
+ private:
+  void CreatePopMenu();
+  void CreateTrayIcon();
+  void CreateViewer();
+  void TearDown();
+  bool PartnerHotspotRunning() const;
+  void ShowTip(const char* text, int milliseconds) const;
+  void CloseTip() const;
+  void ShowMessage(const QString& text) const;
+
+  const THooks hooks_;
+  TPhoneFolderAdapter folders_;
+  link::TPhoneLink link_;
+  std::shared_ptr<TIgnoringViewer> viewer_;
+  QMenu popMenu_;
+  QSystemTrayIcon trayIcon_;  // after popMenu_: it refers to the menu until destroyed
+  QTimer timerIpList_;
+  bool closed_ = false;
+};
+
+}  // namespace zephra::app

@@ -1,0 +1,166 @@
+#include "app/tfm_zephra_wifi.h"
+
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include "app/about_text.h"
+
+namespace zephra::app {
+namespace {
+
+constexpr int ConnectTimeoutMs = 3000;
+
+// One offscreen application object for the whole test program.
+void EnsureApplication() {
+  static int argc = 1;
+  static char arg0[] = "app_test";
+  static char* argv[] = {arg0, nullptr};
+  if (QApplication::instance() == nullptr) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    new QApplication(argc, argv);  // lives until the process ends
+  }
+}
+
+bool Accepts(quint16 port) {
+  QTcpSocket socket;
+  socket.connectToHost(QHostAddress::LocalHost, port);
+  return socket.waitForConnected(ConnectTimeoutMs);
+}
+
+// A port that nothing listens on right now.
+quint16 FreePort() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::AnyIPv4, 0);
+  return probe.serverPort();
+}
+
+class TfmZephraWifiTest : public ::testing::Test {
+ protected:
+  void SetUp() override { EnsureApplication(); }
+
+  // The form on ephemeral ports (unless given), recording its toasts and messages.
+  std::unique_ptr<TfmZephraWifi> MakeForm(bool partnerRunning, quint16 controlPort = 0,
+                                          quint16 dataPort = 0) {
+    link::TLinkConfig config;
+    config.controlPort = controlPort;
+    config.dataPort = dataPort;
+    TfmZephraWifi::THooks hooks;
+    hooks.partnerHotspotRunning = [partnerRunning] { return partnerRunning; };
+    hooks.showTip = [this](const QString& text, int ms) { tips_.emplace_back(text, ms); };
+    hooks.closeTip = [this] { ++tipsClosed_; };
+    hooks.showMessage = [this](const QString& text) { messages_ << text; };
+    auto form = std::make_unique<TfmZephraWifi>(config, std::move(hooks));
+    QObject::connect(form.get(), &TfmZephraWifi::FormClosed, [this] { ++formClosed_; });
+    return form;
+  }
+
+  std::vector<std::pair<QString, int>> tips_;
+  QStringList messages_;
+  int tipsClosed_ = 0;
+  int formClosed_ = 0;
+};
+
+TEST_F(TfmZephraWifiTest, TrayIconCarriesTitleEmbeddedIconAndTheMenuInOrder) {
+  auto form = MakeForm(false);
+  QSystemTrayIcon& icon = form->TrayIcon();
+  EXPECT_EQ(icon.toolTip(), QStringLiteral("Zephra . WIFI"));
+  EXPECT_TRUE(icon.isVisible());
+  // The sizes come from the embedded resources; none would mean they were not linked in.
+  EXPECT_TRUE(icon.icon().availableSizes().contains(QSize(16, 16)));
+  EXPECT_TRUE(icon.icon().availableSizes().contains(QSize(32, 32)));
+
+  ASSERT_EQ(icon.contextMenu(), &form->PopMenu());
+  const QList<QAction*> actions = form->PopMenu().actions();
+  ASSERT_EQ(actions.size(), 4);
+  EXPECT_EQ(actions[0]->text(), QString::fromUtf8("安装手机Zephra"));
+  EXPECT_EQ(actions[1]->text(), QString::fromUtf8("关于Zephra"));
+  EXPECT_TRUE(actions[2]->isSeparator());
+  EXPECT_EQ(actions[3]->text(), QString::fromUtf8("关闭Zephra"));
+}
+
+TEST_F(TfmZephraWifiTest, WithoutPartnerServiceRunsWithPortsClosed) {
+  auto form = MakeForm(false);
+  EXPECT_FALSE(form->TimerIpList().isActive());
+  EXPECT_EQ(form->TimerIpList().interval(), 3000);
+
+  ASSERT_TRUE(form->StartService());
+  EXPECT_FALSE(form->Link().ServerActive());
+  ASSERT_EQ(tips_.size(), 1u);
+  EXPECT_EQ(tips_[0].first, QString::fromUtf8("启用OrvexWIFI后才能使用Zephra..."));
+  EXPECT_EQ(tips_[0].second, 5000);
+  EXPECT_TRUE(form->TimerIpList().isActive());
+  EXPECT_TRUE(form->TrayIcon().isVisible());
+  EXPECT_TRUE(messages_.isEmpty());
+}
+
+TEST_F(TfmZephraWifiTest, WithPartnerBothServersListen) {
+  auto form = MakeForm(true);
+  ASSERT_TRUE(form->StartService());
+  EXPECT_TRUE(form->Link().ServerActive());
+  EXPECT_TRUE(Accepts(form->Link().ControlPortInUse()));
+  EXPECT_TRUE(Accepts(form->Link().DataPortInUse()));
+  ASSERT_EQ(tips_.size(), 1u);
+  EXPECT_EQ(tips_[0].first,
+            QString::fromUtf8("已启动Zephra服务...\r\n用手机Zephra体验不一样的看图"));
+  EXPECT_EQ(tips_[0].second, 5000);
+  EXPECT_TRUE(form->TimerIpList().isActive());
+}
+
+TEST_F(TfmZephraWifiTest, BusyDataPortFailsTheServiceAndLeavesControlPortClosed) {
+  QTcpServer squatter;
+  ASSERT_TRUE(squatter.listen(QHostAddress::AnyIPv4, 0));
+  const quint16 controlPort = FreePort();
+  auto form = MakeForm(true, controlPort, squatter.serverPort());
+
+  EXPECT_FALSE(form->StartService());
+  EXPECT_EQ(messages_, QStringList{QString::fromUtf8("无法启动Zephra服务！")});
+  EXPECT_FALSE(form->Link().ServerActive());
+  EXPECT_FALSE(Accepts(controlPort));
+  EXPECT_TRUE(tips_.empty());
+  EXPECT_FALSE(form->TimerIpList().isActive());
+}
+
+TEST_F(TfmZephraWifiTest, AboutItemShowsTheAboutText) {
+  auto form = MakeForm(false);
+  form->PopMenu().actions()[1]->trigger();
+  EXPECT_EQ(messages_, QStringList{AboutText(ProgramVersion())});
+}
+
+TEST_F(TfmZephraWifiTest, CloseItemShutsEverythingDownOnce) {
+  auto form = MakeForm(true);
+  ASSERT_TRUE(form->StartService());
+  const quint16 controlPort = form->Link().ControlPortInUse();
+  const quint16 dataPort = form->Link().DataPortInUse();
+  QTcpSocket phone;
+  phone.connectToHost(QHostAddress::LocalHost, controlPort);
+  ASSERT_TRUE(phone.waitForConnected(ConnectTimeoutMs));
+
+  form->PopMenu().actions()[3]->trigger();
+  EXPECT_EQ(formClosed_, 1);
+  EXPECT_EQ(tipsClosed_, 1);
+  EXPECT_FALSE(form->TrayIcon().isVisible());
+  EXPECT_FALSE(form->TimerIpList().isActive());
+  EXPECT_TRUE(form->DestroyViewer()) << "the viewer should be gone already";
+  EXPECT_FALSE(form->Link().ServerActive());
+  EXPECT_TRUE(phone.state() == QAbstractSocket::UnconnectedState ||
+              phone.waitForDisconnected(ConnectTimeoutMs));
+  EXPECT_FALSE(Accepts(controlPort));
+  EXPECT_FALSE(Accepts(dataPort));
+
+  // A second request (SIGTERM after the menu, say) changes nothing.
+  form->FormClose();
+  EXPECT_EQ(formClosed_, 1);
+  EXPECT_EQ(tipsClosed_, 1);
+}
+
+}  // namespace
+}  // namespace zephra::app
