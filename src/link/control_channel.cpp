@@ -8,20 +8,12 @@
 namespace zephra::link {
 
 void TPhoneLink::ServerConnect(net::TcpConnection& connection) {
-  auto peer = MakePeerInfo(connection);
-  connection.SetUserData(peer);
-  ctrlClients_.Add(std::move(peer));
+  ctrlClients_.Add(MakePeerInfo(connection));
 }
 
 void TPhoneLink::ServerExecute(net::TcpConnection& connection) {
-  if (connection.StopRequested() || !connection.Connected()) return;
   TLinkHeader header;
-  if (!ReadHeader(connection, header)) return;
-  if (header.Magic != LinkMagicPhone) return;  // dropped; its payload stays unread
-  if (!AcceptableLength(header.Length)) {
-    connection.Close();
-    return;
-  }
+  if (!ReadPhoneHeader(connection, header)) return;
   const auto peer = connection.UserData<TPeerInfo>();
   if (!peer) return;
 

@@ -6,20 +6,12 @@
 namespace zephra::link {
 
 void TPhoneLink::Server2Connect(net::TcpConnection& connection) {
-  auto peer = MakePeerInfo(connection);
-  connection.SetUserData(peer);
-  dataClients_.Add(std::move(peer));
+  dataClients_.Add(MakePeerInfo(connection));
 }
 
 void TPhoneLink::Server2Execute(net::TcpConnection& connection) {
-  if (connection.StopRequested() || !connection.Connected()) return;
   TLinkHeader header;
-  if (!ReadHeader(connection, header)) return;
-  if (header.Magic != LinkMagicPhone) return;
-  if (!AcceptableLength(header.Length)) {
-    connection.Close();
-    return;
-  }
+  if (!ReadPhoneHeader(connection, header)) return;
   if (header.Command == cmdKeepAlive && header.Length == 0) {
     TouchLastActive();
     SendToSession(MakeKeepAliveEcho());

@@ -11,6 +11,17 @@ bool ReadHeader(net::TcpConnection& connection, TLinkHeader& header) {
   return true;
 }
 
+bool ReadPhoneHeader(net::TcpConnection& connection, TLinkHeader& header) {
+  if (connection.StopRequested() || !connection.Connected()) return false;
+  if (!ReadHeader(connection, header)) return false;
+  if (header.Magic != LinkMagicPhone) return false;
+  if (header.Length > MaxPayloadLength) {
+    connection.Close();
+    return false;
+  }
+  return true;
+}
+
 void Drain(net::TcpConnection& connection, std::uint32_t length) {
   char block[DrainBlock];
   while (length > 0) {

@@ -8,6 +8,7 @@ std::shared_ptr<TPeerInfo> MakePeerInfo(net::TcpConnection& connection) {
   auto peer = std::make_shared<TPeerInfo>();
   peer->PeerIP = connection.PeerAddress().substr(0, MaxPeerIpLength);
   peer->Peer = connection.weak_from_this();
+  connection.SetUserData(peer);
   return peer;
 }
 

@@ -19,7 +19,8 @@ struct TPeerInfo {
 
 inline constexpr std::size_t MaxPeerIpLength = 20;
 
-// A new record for a connection that just opened: its address cut to MaxPeerIpLength.
+// A new record for a connection that just opened (its address cut to MaxPeerIpLength), also set
+// as the connection's user data.
 std::shared_ptr<TPeerInfo> MakePeerInfo(net::TcpConnection& connection);
 
 // A thread-safe list of peer records, oldest first. Every traversal and change holds its lock.
