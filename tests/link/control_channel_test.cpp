@@ -401,13 +401,13 @@ TEST_F(ControlChannelTest, ConnectionBoundsSpareTheSessionPhone) {
 
 TEST_F(ControlChannelTest, SilentConnectionIsClosedAfterTheFirstMessageDeadline) {
   net::ServerLimits limits;
-  limits.firstMessageDeadline = 300ms;
+  limits.firstMessageDeadline = 800ms;
   Start(limits);
   auto silent = Connect("127.0.0.2");
   auto phone = Connect("127.0.0.1");
   ASSERT_EQ(Hello(*phone, 1001000, "pixel"), stOk);
   EXPECT_TRUE(silent->WaitClosed(Wait));
-  std::this_thread::sleep_for(400ms);
+  std::this_thread::sleep_for(900ms);
   ASSERT_TRUE(phone->Send(phone::MakeViewStop(0)));
   EXPECT_EQ(viewer_->WaitForCalls(1).size(), 1u) << "a connection that has spoken stays";
 }
