@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds Zephra . WIFI and shows it working: the tray program, with a phone simulator that joins
-# it and offers a few sample pictures.
+# Builds Zephra . WIFI and shows it working: the tray program next to the partner hotspot's
+# stand-in, with a phone simulator that joins it and offers a few sample pictures.
 #
 # usage: ./run.sh [SECONDS]
 #
@@ -17,6 +17,7 @@ samples="$build/samples"
 shot="$build/run-shot.png"
 app="$build/src/app/zephra-wifi"
 phone="$build/tools/phone/zephra-phone"
+standin="$build/tools/hotspot/hotspot-standin"
 
 control_port=22307
 port_wait_seconds=10
@@ -59,7 +60,7 @@ trap 'exit 143' TERM
 
 "$root/scripts/install-deps.sh"
 cmake -G Ninja -B "$build" -S "$root" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C "$build" -j2 zephra-wifi zephra-phone
+ninja -C "$build" -j2 zephra-wifi zephra-phone hotspot-standin
 
 # --- sample pictures ---------------------------------------------------------------------------
 
@@ -111,7 +112,17 @@ if [[ -z ${DISPLAY:-} ]]; then
   sleep 1
 fi
 
-# --- the program and the phone -----------------------------------------------------------------
+# --- the partner hotspot, the program and the phone ---------------------------------------------
+
+# The program offers the phone link only while the partner hotspot runs: its stand-in comes first.
+standin_out=$(mktemp)
+"$standin" >"$standin_out" &
+pids+=($!)
+for ((tenths = 0; tenths < port_wait_seconds * 10; tenths++)); do
+  grep -q '^ready' "$standin_out" && break
+  sleep 0.1
+done
+rm -f "$standin_out"
 
 listening() { ss -Hltn "sport = :$1" | grep -q .; }
 

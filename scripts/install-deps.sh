@@ -13,6 +13,8 @@ packages=(
   libxcb1-dev libxcb-ewmh-dev libxcb-res0-dev libxcb-icccm4-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # reference QR Code decoder and encoder, used only by tests and benchmarks
+  libzbar-dev libqrencode-dev
   # the demo and the end-to-end tests: a virtual display, a tray, input, screenshots, CJK glyphs
   xvfb xauth x11-utils xdotool imagemagick icewm fonts-wqy-microhei
 )

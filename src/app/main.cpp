@@ -8,18 +8,20 @@
 #include "platform/process_exit.h"
 #include "platform/single_instance.h"
 #include "platform/termination_watch.h"
+#include "shell/local_ip.h"
+#include "shell/partner_probe.h"
+#include "shell/tfm_tips.h"
 
 namespace {
 
 using zephra::app::TfmZephraWifi;
 
-TfmZephraWifi::THooks ProgramHooks() {
+TfmZephraWifi::THooks ProgramHooks(zephra::shell::TPartnerProbe& partner) {
   TfmZephraWifi::THooks hooks;
-  // Stands in for the partner probe until the hotspot watch exists, which replaces it.
-  hooks.partnerHotspotRunning = [] { return true; };
-  // Toasts come later; until then their texts go nowhere.
-  hooks.showTip = [](const QString&, int) {};
-  hooks.closeTip = [] {};
+  hooks.partnerHotspotRunning = [&partner] { return partner.PartnerHotspotRunning(); };
+  hooks.localIpText = zephra::shell::LocalIpText;
+  hooks.showTip = zephra::shell::ShowTip;
+  hooks.closeTip = zephra::shell::CloseTip;
   hooks.showMessage = zephra::app::ShowMessageBox;
   return hooks;
 }
@@ -47,7 +49,8 @@ int main(int argc, char* argv[]) {
 
   // The link listens on the fixed ports. Without a system tray the icon simply isn't shown;
   // the program still serves the phone (and Qt shows the icon once a tray appears).
-  TfmZephraWifi form(zephra::link::TLinkConfig{}, ProgramHooks());
+  zephra::shell::TPartnerProbe partner;
+  TfmZephraWifi form(zephra::link::TLinkConfig{}, ProgramHooks(partner));
   // Message boxes carry the program icon too.
   app.setWindowIcon(form.TrayIcon().icon());
   QObject::connect(&form, &TfmZephraWifi::FormClosed, &app, &QCoreApplication::quit);

@@ -16,7 +16,8 @@ TfmZephraWifi::TfmZephraWifi(link::TLinkConfig config, THooks hooks, QObject* pa
     : QObject(parent),
       hooks_(std::move(hooks)),
       // No request service exists yet to say whether the viewer may pop up.
-      link_(std::move(config), folders_, [] { return std::optional<bool>(); }) {
+      link_(std::move(config), folders_, [] { return std::optional<bool>(); }),
+      watch_(*this, shell::TWatchSources{hooks_.partnerHotspotRunning, hooks_.localIpText}) {
   InitAppResources();
   CreatePopMenu();
   CreateTrayIcon();
@@ -71,7 +72,7 @@ bool TfmZephraWifi::StartService() {
     // The servers stay off until the hotspot watch finds the partner.
     ShowTip(TipPartnerMissing, TipMilliseconds);
   }
-  // The hotspot watch will take the first address list (FIpText) here.
+  watch_.TakeAddresses();
   timerIpList_.start();
   if (!viewer_) {
     CreateViewer();
@@ -131,9 +132,25 @@ void TfmZephraWifi::TearDown() {
 }
 
 void TfmZephraWifi::TimerIpListTimer() {
-  // The hotspot watch: switches the servers with the partner hotspot and the local addresses.
-  // It comes with the watch itself.
+  timerIpList_.stop();
+  if (!trayIcon_.isVisible()) {
+    return;  // the program is closing: no switching any more
+  }
+  watch_.Tick();
+  timerIpList_.start();
 }
+
+bool TfmZephraWifi::SessionPresent() const { return link_.SessionPresent(); }
+
+bool TfmZephraWifi::ViewerShowing() const { return viewer_ && !viewer_->Hidden(); }
+
+TfmZephraWifi::Clock::time_point TfmZephraWifi::LastActive() const { return link_.LastActive(); }
+
+void TfmZephraWifi::CloseViewerQuietly() { link_.CloseViewerQuietly(); }
+
+void TfmZephraWifi::DropAllConnections(bool reattach) { link_.DropAllConnections(reattach); }
+
+bool TfmZephraWifi::ServerActive() const { return link_.ServerActive(); }
 
 bool TfmZephraWifi::PartnerHotspotRunning() const {
   return hooks_.partnerHotspotRunning && hooks_.partnerHotspotRunning();

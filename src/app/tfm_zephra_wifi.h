@@ -1,31 +1,32 @@
 #pragma once
 
-#include <functional>
-#include <memory>
-
 #include <QMenu>
 #include <QObject>
 #include <QString>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <functional>
+#include <memory>
 
 #include "app/ignoring_viewer.h"
 #include "app/phone_folder_adapter.h"
 #include "link/phone_link.h"
+#include "shell/hotspot_watch.h"
 
 namespace zephra::app {
 
 // The hidden tray form. It is never shown: it holds the tray icon with its menu, the timer of
 // the hotspot watch and the phone link, starts the link service and tears everything down in a
 // fixed order when the user closes the program. GUI thread only.
-class TfmZephraWifi : public QObject {
+class TfmZephraWifi : public QObject, private shell::IServiceControl {
   Q_OBJECT
 
  public:
   // What the form needs from the rest of the program. An empty function does nothing; an
-  // empty partner probe reads as "not running".
+  // empty partner probe reads as "not running", an empty address source finds no address.
   struct THooks {
     std::function<bool()> partnerHotspotRunning;                         // PartnerHotspotRunning
+    std::function<int(QByteArray& text)> localIpText;                    // LocalIpText
     std::function<void(const QString& text, int milliseconds)> showTip;  // ShowTip
     std::function<void()> closeTip;                                      // CloseTip
     std::function<void(const QString& text)> showMessage;                // ShowMessageBox
@@ -42,7 +43,7 @@ class TfmZephraWifi : public QObject {
   // servers could not start; both are off then and the program must end.
   bool StartService();
   // Server and then Server2 on or off; a failure of one doesn't stop the other.
-  void SetServersActive(bool active);
+  void SetServersActive(bool active) override;
   // Closes and frees the viewer; true when there was none.
   bool DestroyViewer();
   // The viewer's closed-callback: tells the session's phone that the user closed the viewer.
@@ -55,6 +56,7 @@ class TfmZephraWifi : public QObject {
   QMenu& PopMenu() { return popMenu_; }
   QTimer& TimerIpList() { return timerIpList_; }
   link::TPhoneLink& Link() { return link_; }
+  const shell::THotspotWatch& Watch() const { return watch_; }
 
  public slots:
   void N1Click();
@@ -65,7 +67,8 @@ class TfmZephraWifi : public QObject {
   // FormClose has finished: the program's event loop should end.
   void FormClosed();
 
- private slots:
+ public slots:
+  // The hotspot watch's tick; the timer is off while it runs and stays off once closing began.
   void TimerIpListTimer();
 
  private:
@@ -78,6 +81,14 @@ class TfmZephraWifi : public QObject {
   void CloseTip() const;
   void ShowMessage(const QString& text) const;
 
+  // The link service as the hotspot watch sees it.
+  bool SessionPresent() const override;
+  bool ViewerShowing() const override;
+  Clock::time_point LastActive() const override;
+  void CloseViewerQuietly() override;
+  void DropAllConnections(bool reattach) override;
+  bool ServerActive() const override;
+
   const THooks hooks_;
   TPhoneFolderAdapter folders_;
   link::TPhoneLink link_;
@@ -85,6 +96,7 @@ class TfmZephraWifi : public QObject {
   QMenu popMenu_;
   QSystemTrayIcon trayIcon_;  // after popMenu_: it refers to the menu until destroyed
   QTimer timerIpList_;
+  shell::THotspotWatch watch_;
   bool closed_ = false;
 };
 

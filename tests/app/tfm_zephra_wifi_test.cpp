@@ -1,14 +1,13 @@
 #include "app/tfm_zephra_wifi.h"
 
-#include <utility>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <utility>
+#include <vector>
 
 #include "app/about_text.h"
 
@@ -50,11 +49,16 @@ class TfmZephraWifiTest : public ::testing::Test {
   // The form on ephemeral ports (unless given), recording its toasts and messages.
   std::unique_ptr<TfmZephraWifi> MakeForm(bool partnerRunning, quint16 controlPort = 0,
                                           quint16 dataPort = 0) {
+    partnerRunning_ = partnerRunning;
     link::TLinkConfig config;
     config.controlPort = controlPort;
     config.dataPort = dataPort;
     TfmZephraWifi::THooks hooks;
-    hooks.partnerHotspotRunning = [partnerRunning] { return partnerRunning; };
+    hooks.partnerHotspotRunning = [this] { return partnerRunning_; };
+    hooks.localIpText = [](QByteArray& text) {
+      text = "192.168.137.1\r\n";
+      return 1;
+    };
     hooks.showTip = [this](const QString& text, int ms) { tips_.emplace_back(text, ms); };
     hooks.closeTip = [this] { ++tipsClosed_; };
     hooks.showMessage = [this](const QString& text) { messages_ << text; };
@@ -63,6 +67,7 @@ class TfmZephraWifiTest : public ::testing::Test {
     return form;
   }
 
+  bool partnerRunning_ = false;
   std::vector<std::pair<QString, int>> tips_;
   QStringList messages_;
   int tipsClosed_ = 0;
@@ -160,6 +165,36 @@ TEST_F(TfmZephraWifiTest, CloseItemShutsEverythingDownOnce) {
   form->FormClose();
   EXPECT_EQ(formClosed_, 1);
   EXPECT_EQ(tipsClosed_, 1);
+}
+
+TEST_F(TfmZephraWifiTest, WatchSwitchesTheServersWithThePartnerOnEveryThirdTick) {
+  auto form = MakeForm(false);
+  ASSERT_TRUE(form->StartService());
+  EXPECT_EQ(form->Watch().IpText(), QByteArray("192.168.137.1\r\n"));
+
+  partnerRunning_ = true;
+  form->TimerIpListTimer();
+  form->TimerIpListTimer();
+  EXPECT_FALSE(form->Link().ServerActive());
+  form->TimerIpListTimer();
+  EXPECT_TRUE(form->Link().ServerActive());
+  EXPECT_TRUE(Accepts(form->Link().ControlPortInUse()));
+  EXPECT_TRUE(form->TimerIpList().isActive());
+
+  partnerRunning_ = false;
+  for (int i = 0; i < 3; ++i) form->TimerIpListTimer();
+  EXPECT_FALSE(form->Link().ServerActive());
+}
+
+TEST_F(TfmZephraWifiTest, NoSwitchingOnceClosingHasBegun) {
+  auto form = MakeForm(false);
+  ASSERT_TRUE(form->StartService());
+  form->FormClose();
+  partnerRunning_ = true;
+  for (int i = 0; i < 3; ++i) form->TimerIpListTimer();
+  EXPECT_FALSE(form->Link().ServerActive());
+  EXPECT_FALSE(form->TimerIpList().isActive());
+  EXPECT_EQ(form->Watch().TickCount(), 0u);
 }
 
 }  // namespace
