@@ -152,6 +152,8 @@ void TfmZephraWifi::DropAllConnections(bool reattach) { link_.DropAllConnections
 
 bool TfmZephraWifi::ServerActive() const { return link_.ServerActive(); }
 
+bool TfmZephraWifi::Server2Active() const { return link_.Server2Active(); }
+
 bool TfmZephraWifi::PartnerHotspotRunning() const {
   return hooks_.partnerHotspotRunning && hooks_.partnerHotspotRunning();
 }

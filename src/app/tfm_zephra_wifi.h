@@ -88,6 +88,7 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   void CloseViewerQuietly() override;
   void DropAllConnections(bool reattach) override;
   bool ServerActive() const override;
+  bool Server2Active() const override;
 
   const THooks hooks_;
   TPhoneFolderAdapter folders_;

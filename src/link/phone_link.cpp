@@ -50,6 +50,7 @@ void TPhoneLink::SetServersActive(bool active) {
 }
 
 bool TPhoneLink::ServerActive() const { return server_.Active(); }
+bool TPhoneLink::Server2Active() const { return server2_.Active(); }
 std::uint16_t TPhoneLink::ControlPortInUse() const { return server_.Port(); }
 std::uint16_t TPhoneLink::DataPortInUse() const { return server2_.Port(); }
 

@@ -52,6 +52,7 @@ class TPhoneLink {
   // Sets Server and then Server2 active or inactive; a failure of one doesn't stop the other.
   void SetServersActive(bool active);
   bool ServerActive() const;
+  bool Server2Active() const;
   // The ports actually listened on (the ephemeral ones when configured with 0).
   std::uint16_t ControlPortInUse() const;
   std::uint16_t DataPortInUse() const;

@@ -35,12 +35,14 @@ void THotspotWatch::CloseQuietViewer() {
 
 void THotspotWatch::FollowPartner() {
   const bool partnerRunning = sources_.partnerHotspotRunning && sources_.partnerHotspotRunning();
+  // A listener that failed to start (its port taken, say) is tried again on every check tick,
+  // also when the other one is up.
   if (partnerRunning) {
     RestartOnAddressChange();
-    if (!service_.ServerActive()) {
+    if (!service_.ServerActive() || !service_.Server2Active()) {
       service_.SetServersActive(true);
     }
-  } else if (service_.ServerActive()) {
+  } else if (service_.ServerActive() || service_.Server2Active()) {
     service_.SetServersActive(false);
     service_.CloseViewerQuietly();
   }

@@ -20,8 +20,9 @@ class IServiceControl {
   virtual void CloseViewerQuietly() = 0;
   virtual void DropAllConnections(bool reattach) = 0;
   virtual void SetServersActive(bool active) = 0;
-  // True while the control-channel listener is active.
+  // True while the control-channel (Server) or the data-channel (Server2) listener is active.
   virtual bool ServerActive() const = 0;
+  virtual bool Server2Active() const = 0;
 };
 
 // Where the watch gets the partner's state, the address text and the time; tests give fakes.

@@ -26,12 +26,16 @@ class TFakeService : public IServiceControl {
   void SetServersActive(bool active) override {
     calls << (active ? "servers on" : "servers off");
     serverActive = active;
+    server2Active = active && !dataPortTaken;
   }
   bool ServerActive() const override { return serverActive; }
+  bool Server2Active() const override { return server2Active; }
 
   bool session = false;
   bool viewerShowing = false;
   bool serverActive = false;
+  bool server2Active = false;
+  bool dataPortTaken = false;
   Clock::time_point lastActive{};
   QStringList calls;
 };
@@ -144,6 +148,31 @@ TEST_F(HotspotWatchTest, AddressChangeDropsConnectionsAndRestartsBothListeners) 
   service_.calls.clear();
   RunToCheckTick();
   EXPECT_TRUE(service_.calls.isEmpty());
+}
+
+// Regression: with only the control listener up, the data channel was never tried again, and
+// phones got a session whose pictures could not arrive.
+TEST_F(HotspotWatchTest, ListenerThatFailedToStartIsRetriedOnTheNextCheckTick) {
+  partner_ = true;
+  watch_.TakeAddresses();
+  service_.dataPortTaken = true;
+  RunToCheckTick();
+  EXPECT_TRUE(service_.serverActive);
+  EXPECT_FALSE(service_.server2Active);
+
+  service_.dataPortTaken = false;
+  RunToCheckTick();
+  EXPECT_TRUE(service_.server2Active);
+  EXPECT_EQ(service_.calls, (QStringList{"servers on", "servers on"}));
+
+  // Half on and the partner gone: both go off.
+  service_.dataPortTaken = true;
+  service_.server2Active = true;
+  service_.serverActive = false;
+  partner_ = false;
+  service_.calls.clear();
+  RunToCheckTick();
+  EXPECT_EQ(service_.calls, (QStringList{"servers off", "close viewer"}));
 }
 
 TEST_F(HotspotWatchTest, FindingNoAddressIsNeverAChange) {
