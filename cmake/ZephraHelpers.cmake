@@ -10,7 +10,7 @@ endfunction()
 
 # zephra_test(<module> SOURCES ... DEPS ...)
 # One GoogleTest executable per module, registered with CTest. Widget tests run on Qt's
-# offscreen platform so that no display is needed.
+# offscreen platform so that no display is needed; LeakSanitizer skips what system libraries keep.
 function(zephra_test module)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   set(target ${module}_test)
@@ -18,6 +18,8 @@ function(zephra_test module)
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   include(GoogleTest)
   gtest_discover_tests(${target} TEST_PREFIX "${module}."
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+      ENVIRONMENT_MODIFICATION "LSAN_OPTIONS=set:suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
+      TIMEOUT 120
     DISCOVERY_TIMEOUT 60)
 endfunction()
