@@ -6,8 +6,9 @@
 #
 # With a display ($DISPLAY set) everything runs there until Ctrl+C or until the program is closed
 # from its tray menu. Without one, a virtual display (Xvfb) with a window manager that has a
-# system tray (IceWM) is started; after SECONDS (default 6) a screenshot of it is written to
-# build/run-shot.png and everything stops. Every process started here is stopped on the way out.
+# system tray (IceWM) is started; a screenshot of the start (with its toast) is written to
+# build/run-start.png, after SECONDS (default 6) one with the tray menu open to build/run-shot.png,
+# and everything stops. Every process started here is stopped on the way out.
 # ZEPHRA_BUILD_DIR overrides the build folder (default build/).
 set -euo pipefail
 
@@ -15,6 +16,7 @@ root=$(cd "$(dirname "$0")" && pwd)
 build=${ZEPHRA_BUILD_DIR:-$root/build}
 samples="$build/samples"
 shot="$build/run-shot.png"
+start_shot="$build/run-start.png"
 app="$build/src/app/zephra-wifi"
 phone="$build/tools/phone/zephra-phone"
 standin="$build/tools/hotspot/hotspot-standin"
@@ -145,6 +147,11 @@ app_pid=$!
 pids+=("$app_pid")
 wait_for_port "$app_pid" "$control_port"
 echo "zephra-wifi runs (pid $app_pid) and listens on port $control_port"
+if $headless; then
+  sleep 1  # the start-up toast is up for 5 s
+  import -window root "$start_shot"
+  echo "Screenshot of the start: $start_shot"
+fi
 
 "$phone" --name demo-phone "$samples"/*.jpg &
 pids+=($!)
