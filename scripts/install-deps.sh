@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins
   # libraries
   libboost-dev libjpeg62-turbo-dev libpng-dev libgif-dev
-  libxcb1-dev libxcb-ewmh-dev libxcb-res0-dev libxcb-icccm4-dev
+  libxcb1-dev libxcb-res0-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # reference QR Code decoder and encoder, used only by tests and benchmarks
