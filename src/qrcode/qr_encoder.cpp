@@ -65,7 +65,10 @@ bool TQREncoder::BuildBitStream(int index) {
   return true;
 }
 
+// The 4-bit fields hold at most 16 symbols; a count that SplitData has not checked yet (changed
+// while no paint ran) would not fit them.
 bool TQREncoder::WriteStructuredAppendHeader(int index) {
+  if (data_.Count() > MaxConnectCount || index > MaxConnectCount) return false;
   if (writer_.Remaining() < kStructuredAppendBits) return false;
   writer_.Write(StructuredAppendIndicator, ModeIndicatorBits);
   writer_.Write(static_cast<std::uint32_t>(index - 1), StructuredAppendFieldBits);

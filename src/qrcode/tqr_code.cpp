@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <climits>
 
 #include "qrcode/picture_transform.h"
 
@@ -13,6 +14,20 @@ namespace {
 constexpr int kMaxPxmag = 10;
 constexpr int kQuarter = 90, kHalf = 180, kThreeQuarters = 270, kFullTurn = 360;
 constexpr QImage::Format kBitmapFormat = QImage::Format_ARGB32_Premultiplied;
+constexpr std::int64_t kBitmapBytesPerPixel = 4;
+// The largest picture: a side no longer than a widget may be, and no more bytes than an int
+// counts.
+constexpr std::int64_t kMaxPictureSide = QWIDGETSIZE_MAX;
+constexpr std::int64_t kMaxPictureBytes = INT_MAX;
+
+bool PictureFits(std::int64_t width, std::int64_t height) {
+  return width >= 0 && height >= 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+         width * height * kBitmapBytesPerPixel <= kMaxPictureBytes;
+}
+
+int Saturated(std::int64_t value) {
+  return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
+}
 
 // Stores `value` in `field`; false when it was already there.
 template <typename T>
@@ -235,9 +250,35 @@ void TQRCode::SetStretch(bool on) {
   if (Assign(FStretch, on)) update();
 }
 
-int TQRCode::SymbolWidthA() const { return std::min(Count(), FColumn) * SymbolWidthS(); }
+std::int64_t TQRCode::CellWidth() const {
+  return std::int64_t{SymbolWidth()} + FSymbolSpaceLeft + FSymbolSpaceRight;
+}
 
-int TQRCode::SymbolHeightA() const { return (Count() + FColumn - 1) / FColumn * SymbolHeightS(); }
+std::int64_t TQRCode::CellHeight() const {
+  return std::int64_t{SymbolHeight()} + FSymbolSpaceUp + FSymbolSpaceDown;
+}
+
+std::int64_t TQRCode::CellsWidth() const { return std::min(Count(), FColumn) * CellWidth(); }
+
+std::int64_t TQRCode::CellsHeight() const {
+  return (Count() + FColumn - 1) / FColumn * CellHeight();
+}
+
+int TQRCode::SymbolWidthS() const { return Saturated(CellWidth()); }
+int TQRCode::SymbolHeightS() const { return Saturated(CellHeight()); }
+int TQRCode::SymbolWidthA() const { return Saturated(CellsWidth()); }
+int TQRCode::SymbolHeightA() const { return Saturated(CellsHeight()); }
+
+// Each term is bounded by the largest side, so every sum the drawing forms of a few of them
+// stays far inside the int range.
+bool TQRCode::GeometryFits() const {
+  const std::int64_t values[] = {FSymbolLeft,      FSymbolTop,       FSymbolSpaceUp,
+                                 FSymbolSpaceDown, FSymbolSpaceLeft, FSymbolSpaceRight,
+                                 CellsWidth(),     CellsHeight()};
+  return std::all_of(std::begin(values), std::end(values), [](std::int64_t value) {
+    return value >= -kMaxPictureSide && value <= kMaxPictureSide;
+  });
+}
 
 void TQRCode::Clear() {
   CloseMetafileCanvas();
@@ -266,12 +307,7 @@ void TQRCode::SetPictureBitmap(const QImage& image) {
   FGraphic = TGraphic::Bitmap;
 }
 
-void TQRCode::PaintSymbol() {
-  if (!FSymbolEnabled) return;
-  FSymbolDisped = false;
-  FEncoder->Data().SplitData();
-  FEncoder->Data().CheckState(FColumn);
-  Fire(OnPaintSymbol);
+void TQRCode::DrawPicture() {
   PrepareBitmap();
   const int keptLeft = FSymbolLeft, keptTop = FSymbolTop;
   if (!FMatch) Unrotate(keptLeft, keptTop);
@@ -285,17 +321,29 @@ void TQRCode::PaintSymbol() {
   FAutoSize = false;
   SetAutoSize(keptAutoSize);
   if (!FMatch || FSymbolDisped) Rotate(FAngle);
+}
+
+void TQRCode::PaintSymbol() {
+  if (!FSymbolEnabled) return;
+  FSymbolDisped = false;
+  FEncoder->Data().SplitData();
+  FEncoder->Data().CheckState(FColumn);
+  Fire(OnPaintSymbol);
+  // Cells that no picture can hold: nothing is drawn and the picture stays as it is.
+  if (GeometryFits()) DrawPicture();
   Fire(OnPaintedSymbol);
   if (!FSymbolDisped && FClearOption && !FSymbolDebug) Clear();
   update();
 }
 
-// A 32-bit bitmap to draw on, the size of the control when there was none. A recorded picture
-// stays while recorded output is chosen, so that a symbol that fails leaves it on screen.
+// A 32-bit bitmap to draw on, the size of the control when there was none (and the control is
+// not too large for one). A recorded picture stays while recorded output is chosen, so that a
+// symbol that fails leaves it on screen.
 void TQRCode::PrepareBitmap() {
   if (FSymbolPicture != picBMP && HasMetafile()) return;
   if (!HasBitmap() || FBitmap.isNull()) {
-    QImage image(width(), height(), kBitmapFormat);
+    QImage image;
+    if (PictureFits(width(), height())) image = QImage(width(), height(), kBitmapFormat);
     image.fill(Qt::transparent);
     SetPictureBitmap(image);
   } else if (FBitmap.format() != kBitmapFormat) {
@@ -323,7 +371,9 @@ void TQRCode::Unrotate(int keptLeft, int keptTop) {
     default:
       break;
   }
-  Rotate(FAngle == 0 ? 0 : kFullTurn - FAngle);
+  // The picture was turned and then mirrored: the mirror is undone first.
+  Mirror();
+  Turn(FAngle == 0 ? 0 : kFullTurn - FAngle);
 }
 
 void TQRCode::PaintSymbols(int baseLeft, int baseTop) {
@@ -370,7 +420,7 @@ void TQRCode::DrawBitmapSymbol(int index) {
     FSymbolDisped = true;
     return;
   }
-  if (FMatch && index == 1) MatchControlSize();
+  if (FMatch && index == 1 && !MatchControlSize()) return;
   if (FBitmap.isNull()) return;
   QPainter painter(&FBitmap);
   if (!FTransparent && index == 1) {
@@ -394,7 +444,7 @@ void TQRCode::DrawMetafileSymbol(int index) {
     return;
   }
   if (index == 1) {
-    MatchControlSize();
+    if (!MatchControlSize()) return;
     CloseMetafileCanvas();
     FMetafile = QPicture();
     FBitmap = QImage();
@@ -417,11 +467,21 @@ void TQRCode::CloseMetafileCanvas() {
   FMetaCanvas.reset();
 }
 
-// The control, and a bitmap picture with it, take the size of all symbol cells.
-void TQRCode::MatchControlSize() {
-  const int w = SymbolWidthA() + FSymbolLeft, h = SymbolHeightA() + FSymbolTop;
-  resize(w, h);
-  if (FSymbolPicture == picBMP && HasBitmap()) SetPictureBitmap(FBitmap.copy(0, 0, w, h));
+// The control, and a bitmap picture with it, take the size of all symbol cells; the bitmap
+// keeps what it held at its top-left corner.
+bool TQRCode::MatchControlSize() {
+  const std::int64_t w = CellsWidth() + FSymbolLeft, h = CellsHeight() + FSymbolTop;
+  if (!PictureFits(w, h)) return false;
+  resize(static_cast<int>(w), static_cast<int>(h));
+  if (FSymbolPicture != picBMP) return true;
+  if (!HasBitmap() || FBitmap.isNull()) {
+    QImage image(static_cast<int>(w), static_cast<int>(h), kBitmapFormat);
+    image.fill(Qt::transparent);
+    SetPictureBitmap(image);
+  } else {
+    SetPictureBitmap(FBitmap.copy(0, 0, static_cast<int>(w), static_cast<int>(h)));
+  }
+  return true;
 }
 
 // One rectangle per horizontal run of dark modules.
@@ -470,13 +530,16 @@ void TQRCode::DrawComments(QPainter& painter) const {
 }
 
 void TQRCode::Rotate(int angle) {
-  if (!HasBitmap() || FBitmap.isNull()) return;
-  if (angle == kQuarter || angle == kHalf || angle == kThreeQuarters) {
-    SetPictureBitmap(RotateImage(FBitmap, angle));
-    if (angle != kHalf) resize(height(), width());
-    update();
-  }
+  Turn(angle);
   Mirror();
+}
+
+void TQRCode::Turn(int angle) {
+  if (!HasBitmap() || FBitmap.isNull()) return;
+  if (angle != kQuarter && angle != kHalf && angle != kThreeQuarters) return;
+  SetPictureBitmap(RotateImage(FBitmap, angle));
+  if (angle != kHalf) resize(height(), width());
+  update();
 }
 
 void TQRCode::Mirror() {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -36,7 +37,9 @@ class TQRCode : public QWidget {
   ~TQRCode() override;
 
   // Encodes and paints all symbols into the picture. Throws EQRCodeError when the split state
-  // breaks an invariant (CheckState). Does nothing while SymbolEnabled is off.
+  // breaks an invariant (CheckState). Does nothing while SymbolEnabled is off. Cells or a matched
+  // picture beyond 16777215 pixels a side, or a bitmap beyond 2^31 - 1 bytes, are not drawn:
+  // SymbolDisped stays off as for a symbol that does not fit.
   virtual void PaintSymbol();
   // SymbolDisped off and the picture emptied.
   virtual void Clear();
@@ -130,8 +133,9 @@ class TQRCode : public QWidget {
   int QuietZone() const { return QuietModules * FPxmag; }
   int SymbolWidth() const { return (Modules() + 2 * QuietModules) * FPxmag; }
   int SymbolHeight() const { return SymbolWidth(); }
-  int SymbolWidthS() const { return SymbolWidth() + FSymbolSpaceLeft + FSymbolSpaceRight; }
-  int SymbolHeightS() const { return SymbolHeight() + FSymbolSpaceUp + FSymbolSpaceDown; }
+  // One cell and all cells; a size beyond the int range reads as the nearest int.
+  int SymbolWidthS() const;
+  int SymbolHeightS() const;
   int SymbolWidthA() const;
   int SymbolHeightA() const;
 
@@ -155,11 +159,20 @@ class TQRCode : public QWidget {
   enum class TGraphic { None, Bitmap, Metafile };
 
   int Modules() const { return 17 + 4 * FEncoder->Version(); }
+  // The cell sizes in 64 bits: the spaces and positions are any int.
+  std::int64_t CellWidth() const;
+  std::int64_t CellHeight() const;
+  std::int64_t CellsWidth() const;
+  std::int64_t CellsHeight() const;
+  // Whether the positions and sizes of a paint stay within the largest picture side, so that
+  // the drawing's int arithmetic cannot overflow.
+  bool GeometryFits() const;
   void Changed();
   void Fire(const TNotifyWatchEvent& event);
   void SetPictureBitmap(const QImage& image);
 
   // Steps of PaintSymbol.
+  void DrawPicture();
   void PrepareBitmap();
   void Unrotate(int keptLeft, int keptTop);
   void PaintSymbols(int baseLeft, int baseTop);
@@ -169,13 +182,18 @@ class TQRCode : public QWidget {
   // Symbol `index` into the bitmap or the recorded picture.
   void DrawBitmapSymbol(int index);
   void DrawMetafileSymbol(int index);
-  void MatchControlSize();
+  // False, with the control and picture left as they are, when the matched picture would be
+  // larger than a picture may be.
+  bool MatchControlSize();
   void DrawModules(QPainter& painter) const;
   void DrawComments(QPainter& painter) const;
   int CommentX(TLocation loc, int textWidth) const;
 
   // Turns the bitmap by `angle`, then mirrors it when Reverse is on.
   void Rotate(int angle);
+  // Turns the bitmap by `angle` (90, 180 or 270; else nothing) and swaps the control's sides
+  // for a quarter turn.
+  void Turn(int angle);
   void Mirror();
 
   void AppendRaster(QStringList& lines) const;

@@ -299,6 +299,21 @@ TEST(QREncoder, StructuredAppendHeader) {
   EXPECT_EQ(fixture.StreamBits(13), "0010" + Bits(2, 9));
 }
 
+// A count changed after the last split (no paint since) may exceed the header's 4-bit fields;
+// such a symbol is not encoded rather than given a header that names another set.
+TEST(QREncoder, StructuredAppendHeaderRefusesMoreThan16Symbols) {
+  TEncoderFixture fixture;
+  TQRData& data = fixture.Encoder->Data();
+  data.ConvertCode("ABCDEFGH");
+  data.SetMode(qrConnect);
+  data.SetCount(2);
+  data.SplitData();
+  data.CheckState(16);
+  ASSERT_TRUE(fixture.Encoder->EncodeSymbol(1));
+  data.SetCount(17);
+  EXPECT_FALSE(fixture.Encoder->EncodeSymbol(1));
+}
+
 TEST(QREncoder, CapacityFollowsModeUsed) {
   TEncoderFixture fixture;
   ASSERT_TRUE(fixture.Encode(Bytes("0123"), 2, LevelM));

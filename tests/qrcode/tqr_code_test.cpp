@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <climits>
 #include <random>
 
 #include "qrcode/picture_transform.h"
@@ -340,6 +341,74 @@ TEST_F(TQRCodeTest, AngleAndReverseTurnThePaintedSymbol) {
   fixed.SetSymbolColor(Qt::red);
   fixed.SetSymbolColor(Qt::black);
   EXPECT_EQ(fixed.Bitmap(), once);
+}
+
+// A mirrored picture at a quarter turn was turned back before the mirror was undone, which left
+// the old picture half a turn off under the new symbols.
+TEST_F(TQRCodeTest, ReverseAtQuarterTurnRepaintsInPlace) {
+  for (const int angle : {90, 270}) {
+    TQRCode code;
+    code.resize(200, 150);
+    code.BeginUpdate();
+    code.SetPxmag(3);
+    code.SetSymbolLeft(9);
+    code.SetTransparent(true);
+    code.SetReverse(true);
+    code.SetAngle(angle);
+    code.SetCode("same");
+    code.EndUpdate();
+    const QImage once = code.Bitmap();
+    code.SetSymbolColor(Qt::red);
+    code.SetSymbolColor(Qt::black);
+    EXPECT_EQ(code.Bitmap(), once) << angle;
+    EXPECT_EQ(ScanSymbols(MirrorImage(code.Bitmap())), QList<QByteArray>{"same"}) << angle;
+  }
+}
+
+// Matching a control that has no bitmap yet (an empty control) draws at the first paint.
+TEST_F(TQRCodeTest, MatchOnEmptyControlDrawsAtOnce) {
+  QWidget parent;
+  auto* code = new TQRCode(&parent);
+  code->resize(0, 0);
+  code->SetCode("first");
+  code->SetMatch(true);
+  EXPECT_TRUE(code->SymbolDisped());
+  EXPECT_EQ(code->Bitmap().size(), QSize(29, 29));
+}
+
+// Cells larger than any picture (a 14 GB bitmap, or positions beyond the int range) are not
+// drawn: no allocation, no overflow, the control keeps its size.
+TEST_F(TQRCodeTest, PictureTooLargeIsNotDrawn) {
+  TQRCode code;
+  code.SetMatch(true);
+  code.SetCode("keep");
+  ASSERT_TRUE(code.SymbolDisped());
+  const QSize size = code.size();
+  const QImage before = code.Bitmap();
+  code.BeginUpdate();
+  code.SetVersion(40);
+  code.SetPxmag(10);
+  code.SetColumn(32);
+  code.SetCode(QByteArray(2048, '7'));
+  code.SetMode(qrPlus);
+  code.SetCount(1024);
+  code.EndUpdate();
+  EXPECT_FALSE(code.SymbolDisped());
+  EXPECT_EQ(code.size(), size);
+  EXPECT_EQ(code.Bitmap(), before);
+
+  TQRCode wide;
+  wide.SetCode("wide");
+  wide.SetSymbolSpaceLeft(INT_MAX);
+  wide.SetSymbolSpaceRight(INT_MAX);
+  EXPECT_EQ(wide.SymbolWidthS(), INT_MAX);
+  EXPECT_FALSE(wide.SymbolDisped());
+  wide.SetSymbolSpaceLeft(0);
+  wide.SetSymbolSpaceRight(0);
+  wide.SetSymbolLeft(INT_MIN);
+  EXPECT_FALSE(wide.SymbolDisped());
+  wide.SetSymbolLeft(0);
+  EXPECT_TRUE(wide.SymbolDisped());
 }
 
 TEST_F(TQRCodeTest, PbmOfVersion1) {
