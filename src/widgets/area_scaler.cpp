@@ -144,15 +144,17 @@ void WriteRow(std::vector<float>& acc, float scale, std::uint8_t* out) {
   WriteValues(acc.data(), acc.size(), scale, out);
 }
 
+// Null when the pixels cannot be allocated.
 QImage NewDestination(const TAreaJob& job) {
   QImage dest(job.Width, job.Height, job.Source->format());
-  dest.setColorTable(job.Source->colorTable());
+  if (!dest.isNull()) dest.setColorTable(job.Source->colorTable());
   return dest;
 }
 
 // The walk over vertical and horizontal segments, sampling each piece.
 QImage ScaleBySegments(const TAreaJob& job) {
   QImage dest = NewDestination(job);
+  if (dest.isNull()) return dest;
   std::vector<float> acc(static_cast<std::size_t>(job.Width) * job.Channels, 0.0f);
   const float scale = 1.0f / (job.Bx * job.By);
   int sr = 0, dy = 0;
@@ -227,6 +229,7 @@ void ReduceColumns(const std::vector<float>& sums, const TColumnTaps& taps, int 
 
 QImage ReduceBothAxes(const TAreaJob& job) {
   QImage dest = NewDestination(job);
+  if (dest.isNull()) return dest;
   const TColumnTaps taps = ColumnTaps(job);
   const int length = job.Source->width() * job.Channels;
   std::vector<float> sums(length, 0.0f);

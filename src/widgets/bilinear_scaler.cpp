@@ -137,6 +137,7 @@ std::int64_t BilinearStep(int sourceSize, int destSize) {
 QImage BilinearScale(const QImage& source, int width, int height) {
   if (width < 1 || height < 1 || source.isNull()) return {};
   QImage dest(width, height, source.format());
+  if (dest.isNull()) return {};  // out of memory
   const TSamplePoints rows = SamplePoints(source.height(), height);
   TBilinearRows scaler(source, width);
   for (int i = 0; i < height; ++i) {

@@ -93,7 +93,7 @@ TCombShape::TParts TCombShape::Parts(int length, int extent, int kind, int snap)
     }
     return p;
   }
-  if (length < snap + extent) extent = length;
+  if (length - extent < snap) extent = length;  // length < snap + extent, without overflow
   if (kind == ckFarSide || kind == ckFarTurnsBack || kind == ckBothSides) {
     p.EvenFrom = length - extent;
     p.EvenTo = length;

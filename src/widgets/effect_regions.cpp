@@ -1,6 +1,7 @@
 #include "widgets/effect_regions.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "widgets/span_region.h"
 
@@ -166,8 +167,10 @@ QRegion Mesh(const TEffectMeasures& m, int pattern) {
 }
 
 QRegion Spots(const TEffectMeasures& m, int direction) {
-  const int f = m.Dx < m.Width ? (m.Width * SpotZoneFactor) >> SpotZoneShift : 0;
-  const int g = std::max(SpotMinCell, (f * SpotZoneFactor) >> SpotCellShift);
+  // 64-bit products: W x 6554 leaves 32 bits from a width of 327680 on.
+  const std::int64_t zoneFactor = SpotZoneFactor;
+  const int f = m.Dx < m.Width ? static_cast<int>((m.Width * zoneFactor) >> SpotZoneShift) : 0;
+  const int g = std::max(SpotMinCell, static_cast<int>((f * zoneFactor) >> SpotCellShift));
   const int h = f / g;
   TRowSpans rows(m.Width, m.Height);
   for (int y = 0; y < m.Height; y += g / 2) AddSpotBand(rows, m, direction, y, g, h);

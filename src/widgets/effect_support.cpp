@@ -14,7 +14,8 @@ constexpr int SplitMixShift2 = 27;
 constexpr int SplitMixShift3 = 31;
 constexpr int HalfWordBits = 32;
 
-std::uint64_t randomState = SplitMixIncrement;
+// One generator per thread: effects may run on any thread without sharing its state.
+thread_local std::uint64_t randomState = SplitMixIncrement;
 
 bool Is24Bit(const QImage& image) {
   return image.format() == QImage::Format_BGR888 || image.format() == QImage::Format_RGB888;
@@ -59,8 +60,9 @@ TEffectMeasures CommonMeasures(int width, int height, int spacing, int progress)
 }
 
 bool SameSurface(const QImage& dest, const QImage& source) {
+  // Equal formats too: the effects copy bytes, so B,G,R onto R,G,B would swap red and blue.
   return !dest.isNull() && !source.isNull() && dest.size() == source.size() && Is24Bit(dest) &&
-         Is24Bit(source);
+         dest.format() == source.format();
 }
 
 QRect SpanRect(int left, int top, int right, int bottom) {

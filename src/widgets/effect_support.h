@@ -34,7 +34,7 @@ struct TEffectMeasures {
 };
 TEffectMeasures CommonMeasures(int width, int height, int spacing, int progress);
 
-// True when both bitmaps hold pixels, are 24 bits per pixel and have the same size.
+// True when both bitmaps hold pixels, have the same size and the same 24-bit format.
 bool SameSurface(const QImage& dest, const QImage& source);
 
 // The half-open rectangle [left, right) x [top, bottom) as QRect; empty when an extent is not
@@ -44,7 +44,8 @@ QRect SpanRect(int left, int top, int right, int bottom);
 QRegion UnionOf(const std::vector<QRect>& rects);
 QRegion UnionOf(std::vector<QRegion> regions);
 
-// The effects' random generator (uniform, 64-bit state); GUI thread only.
+// The effects' random generator (uniform, 64-bit state), one per thread: seeding affects the
+// calling thread's draws only.
 void SeedEffectRandom(std::uint64_t seed);
 std::uint64_t EffectRandom64();
 // Uniform integer in [0, bound - 1]; bound >= 1.

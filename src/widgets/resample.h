@@ -25,7 +25,8 @@ inline constexpr int MinResampleSize = 3;
 // Equal sizes copy exactly; a source or request under 3 pixels on a side is stretched by pixel
 // repetition (a request under 1 pixel gives an empty bitmap). The smoothing stretch and the
 // bilinear scaler first convert `source` in place to 24 bits per pixel; the area scaler accepts
-// only 8- and 24-bit sources and otherwise leaves `dest` untouched.
+// only 8- and 24-bit sources and otherwise leaves `dest` untouched. A result too large to
+// allocate leaves `dest` empty.
 void Resample(QImage& dest, QImage& source, int width, int height, TViewResampleFilter filter);
 
 // True for the two 24-bit layouts (B,G,R or R,G,B); the scalers treat channels alike.

@@ -18,17 +18,23 @@ constexpr int SecondPassShift = TapWeightBits + 8;
 constexpr double PixelCentre = 0.5;
 constexpr int EnlargingTaps = 2;  // taps of linear interpolation
 
-// Scales the weights of one destination pixel to fixed point, the largest taking the rounding
-// rest so that they add up to TapOne.
+// Scales the weights of one destination pixel to fixed point through their running sum, so
+// that each stays non-negative and together they make exactly TapOne, however many there are
+// (rounding each on its own drifts by up to half a unit per tap over thousands of taps).
 void QuantiseWeights(const std::vector<double>& weights, std::int16_t* out) {
-  std::int32_t sum = 0;
-  std::size_t largest = 0;
+  double total = 0.0;
+  for (double w : weights) total += w;
+  double running = 0.0;
+  std::int32_t previous = 0;
   for (std::size_t t = 0; t < weights.size(); ++t) {
-    out[t] = static_cast<std::int16_t>(std::lround(weights[t] * TapOne));
-    sum += out[t];
-    if (weights[t] > weights[largest]) largest = t;
+    running += weights[t];
+    const std::int32_t reached =
+        t + 1 == weights.size() || total <= 0.0
+            ? TapOne
+            : static_cast<std::int32_t>(std::lround(running / total * TapOne));
+    out[t] = static_cast<std::int16_t>(reached - previous);
+    previous = reached;
   }
-  out[largest] = static_cast<std::int16_t>(out[largest] + TapOne - sum);
 }
 
 // Area average of the span [i x ratio, (i + 1) x ratio).
@@ -179,6 +185,7 @@ TAxisTaps SmoothAxisTaps(int sourceSize, int destSize) {
 QImage SmoothStretch(const QImage& source, int width, int height) {
   if (width < 1 || height < 1 || source.isNull()) return {};
   QImage dest(width, height, source.format());
+  if (dest.isNull()) return {};  // out of memory
   const TAxisTaps across = SmoothAxisTaps(source.width(), width);
   const TAxisTaps down = SmoothAxisTaps(source.height(), height);
   if (height < source.height()) {

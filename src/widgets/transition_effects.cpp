@@ -1,5 +1,6 @@
 #include "widgets/transition_effects.h"
 
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -13,19 +14,23 @@ namespace {
 
 constexpr int DissolveMinRows = 2;  // lower pictures are copied whole
 
-TEffectVariant variant;
+// Program-wide: the caller sets them before a transition, the effects read them per step.
+std::atomic<int> variantPattern{0};
+std::atomic<int> variantDirection{0};
+std::atomic<int> variantOrientation{0};
 
 // The shared frame of every effect: checks the bitmaps, finishes with a whole copy at 100 and
 // otherwise runs `step` with the common measures.
 template <typename Step>
 void RunEffect(QImage& dest, const QImage& source, const QRect& rect, int spacing, int progress,
                Step step) {
-  if (!SameSurface(dest, source) || rect.isEmpty()) return;
+  const QRect area = rect & dest.rect();
+  if (!SameSurface(dest, source) || area.isEmpty()) return;
   if (ClampProgress(progress) >= FullProgress) {
     CopyWhole(dest, source);
     return;
   }
-  step(CommonMeasures(rect.width(), rect.height(), spacing, progress));
+  step(CommonMeasures(area.width(), area.height(), spacing, progress));
 }
 
 void CopyRects(QImage& dest, const QImage& source, const std::optional<std::vector<QRect>>& rects) {
@@ -34,18 +39,28 @@ void CopyRects(QImage& dest, const QImage& source, const std::optional<std::vect
 
 }  // namespace
 
-void SetEffectVariant(const TEffectVariant& value) { variant = value; }
-const TEffectVariant& EffectVariant() { return variant; }
+void SetEffectVariant(const TEffectVariant& value) {
+  variantPattern.store(value.Pattern, std::memory_order_relaxed);
+  variantDirection.store(value.Direction, std::memory_order_relaxed);
+  variantOrientation.store(value.Orientation, std::memory_order_relaxed);
+}
 
-void EffectFade(QImage& dest, const QImage& source, const QRect& rect, int spacing, int progress) {
-  RunEffect(dest, source, rect, spacing, progress,
+TEffectVariant EffectVariant() {
+  return {variantPattern.load(std::memory_order_relaxed),
+          variantDirection.load(std::memory_order_relaxed),
+          variantOrientation.load(std::memory_order_relaxed)};
+}
+
+// The fade and the dissolve work on the whole bitmaps, whatever the rectangle.
+void EffectFade(QImage& dest, const QImage& source, const QRect&, int spacing, int progress) {
+  RunEffect(dest, source, dest.rect(), spacing, progress,
             [&](const TEffectMeasures& m) { FadeBlend(dest, source, FadeWeight(m.Progress)); });
 }
 
 void EffectBlinds(QImage& dest, const QImage& source, const QRect& rect, int spacing,
                   int progress) {
   RunEffect(dest, source, rect, spacing, progress, [&](const TEffectMeasures& m) {
-    CopyRects(dest, source, BlindStripes(m, variant.Orientation));
+    CopyRects(dest, source, BlindStripes(m, EffectVariant().Orientation));
   });
 }
 
@@ -70,7 +85,7 @@ void EffectCircles(QImage& dest, const QImage& source, const QRect& rect, int sp
 void EffectTurningComb(QImage& dest, const QImage& source, const QRect& rect, int spacing,
                        int progress) {
   RunEffect(dest, source, rect, spacing, progress, [&](const TEffectMeasures& m) {
-    CopyThroughComb(dest, source, TurningCombShape(m, variant.Direction));
+    CopyThroughComb(dest, source, TurningCombShape(m, EffectVariant().Direction));
   });
 }
 
@@ -82,7 +97,7 @@ void EffectDiamondBand(QImage& dest, const QImage& source, const QRect& rect, in
 
 void EffectMesh(QImage& dest, const QImage& source, const QRect& rect, int spacing, int progress) {
   RunEffect(dest, source, rect, spacing, progress, [&](const TEffectMeasures& m) {
-    const TMeshShapes mesh = MeshShapes(m, variant.Pattern);
+    const TMeshShapes mesh = MeshShapes(m, EffectVariant().Pattern);
     if (mesh.Second) {
       CopyThroughCombs(dest, source, mesh.First, *mesh.Second);
     } else {
@@ -91,9 +106,8 @@ void EffectMesh(QImage& dest, const QImage& source, const QRect& rect, int spaci
   });
 }
 
-void EffectDissolve(QImage& dest, const QImage& source, const QRect& rect, int spacing,
-                    int progress) {
-  RunEffect(dest, source, rect, spacing, progress, [&](const TEffectMeasures& m) {
+void EffectDissolve(QImage& dest, const QImage& source, const QRect&, int spacing, int progress) {
+  RunEffect(dest, source, dest.rect(), spacing, progress, [&](const TEffectMeasures& m) {
     if (m.Height < DissolveMinRows) {
       CopyWhole(dest, source);
     } else {
@@ -104,7 +118,7 @@ void EffectDissolve(QImage& dest, const QImage& source, const QRect& rect, int s
 
 void EffectSpots(QImage& dest, const QImage& source, const QRect& rect, int spacing, int progress) {
   RunEffect(dest, source, rect, spacing, progress, [&](const TEffectMeasures& m) {
-    CopyThroughRegion(dest, source, Spots(m, variant.Direction));
+    CopyThroughRegion(dest, source, Spots(m, EffectVariant().Direction));
   });
 }
 

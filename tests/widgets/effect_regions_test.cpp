@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace zephra::widgets {
 namespace {
 
@@ -131,6 +133,21 @@ TEST(EffectRegions, SpotsHoldTheSolidPartAndCellsOnlyInFront) {
   const QRegion fromLeft = Spots(m, 1);
   EXPECT_TRUE(fromLeft.contains(QPoint(350, 10)));
   EXPECT_TRUE((fromLeft & QRect(500, 0, 500, 300)).isEmpty());
+}
+
+TEST(EffectRegions, SpotsOnPicturesWiderThan327680KeepTheirCells) {
+  // W x 6554 no longer fits 32 bits: zone 40001, cells 2000.
+  SeedEffectRandom(3);
+  const QRegion spots = Spots(At(400000, 4, 50), 0);
+  EXPECT_TRUE(spots.contains(QPoint(200000, 0)));  // the solid part
+  EXPECT_TRUE(spots.contains(QPoint(198000, 3)));  // the nearest cell is always taken
+  EXPECT_FALSE(spots.contains(QPoint(150000, 0)));
+}
+
+TEST(EffectRegions, CombSnapUnitNearTheIntegerLimitDoesNotOverflow) {
+  // Any snap unit beyond the width snaps the extent to the full width.
+  EXPECT_EQ(Comb(20, 10, 5, ckFarSide, 0, ckNone, std::numeric_limits<int>::max()),
+            QRegion(0, 0, 20, 5));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include "test_pictures.h"
@@ -63,6 +64,24 @@ TEST(SmoothStretch, HalvingIsTheBlockMean) {
       ASSERT_NEAR(half.constScanLine(y)[i], sum / 4.0, 0.51);
     }
   }
+}
+
+TEST(SmoothStretch, ExtremeReductionsKeepEveryWeightNonNegative) {
+  // 4369 taps of 3.75 units each: rounded one by one they overshot, and the rest handed to one
+  // tap made it negative, which wrapped bright pixels to dark ones.
+  const TAxisTaps taps = SmoothAxisTaps(13107, 3);
+  for (int d = 0; d < 3; ++d) {
+    const std::int16_t* w = taps.Weights.data() + d * taps.Stride;
+    EXPECT_GE(*std::min_element(w, w + taps.Count[d]), 0) << d;
+    EXPECT_EQ(std::accumulate(w, w + taps.Count[d], 0), 1 << TapWeightBits) << d;
+  }
+  // Columns 0..6553 white, the rest black: 4369 source columns per destination pixel.
+  QImage source = testing::FlatPicture(13107, 3, 0, 0, 0);
+  for (int y = 0; y < 3; ++y) std::fill_n(source.scanLine(y), 6554 * 3, std::uint8_t{255});
+  const QImage reduced = SmoothStretch(source, 3, 3);
+  EXPECT_EQ(reduced.constScanLine(1)[0], 255);
+  EXPECT_NEAR(reduced.constScanLine(1)[3], 255.0 * 2185 / 4369, 1.0);
+  EXPECT_EQ(reduced.constScanLine(1)[6], 0);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "test_pictures.h"
@@ -132,6 +134,15 @@ TEST(TransitionEffects, FadeHalfwayFromBlackToWhiteIs127) {
   EXPECT_EQ(back.pixelColor(30, 2).blue(), 127);
 }
 
+TEST(TransitionEffects, FadeAndDissolveIgnoreTheRectangle) {
+  const QImage source = NoisePicture(30, 20, 1);
+  for (TEffectProc proc : {&EffectFade, &EffectDissolve}) {
+    QImage dest = NoisePicture(30, 20, 2);
+    proc(dest, source, QRect(), DefaultEffectSpacing, 100);
+    EXPECT_TRUE(SamePixels(dest, source));
+  }
+}
+
 TEST(TransitionEffects, FadeBlendsEveryChannelByItsOwnValues) {
   QImage dest = FlatPicture(5, 2, 10, 200, 100);
   EffectFade(dest, FlatPicture(5, 2, 250, 0, 100), dest.rect(), DefaultEffectSpacing, 30);
@@ -166,6 +177,49 @@ TEST(TransitionEffects, MismatchedBitmapsAreLeftAlone) {
                 DefaultEffectSpacing, 100);
   }
   EXPECT_TRUE(SamePixels(dest, old));
+}
+
+TEST(TransitionEffects, SwappedByteOrderIsNotCopiedAsIs) {
+  // R,G,B bytes copied onto a B,G,R bitmap would swap red and blue.
+  const QImage old = FlatPicture(20, 10, 0, 0, 0);
+  const QImage red = FlatPicture(20, 10, 0, 0, 255).convertToFormat(QImage::Format_RGB888);
+  for (const TEffect& effect : Effects) {
+    QImage dest = old.copy();
+    effect.Proc(dest, red, dest.rect(), DefaultEffectSpacing, 100);
+    EXPECT_NE(dest.pixelColor(0, 0), QColor(Qt::blue)) << effect.Name;
+  }
+}
+
+TEST(TransitionEffects, RectangleLargerThanTheBitmapsIsCutToThem) {
+  const QImage source = NoisePicture(40, 30, 1);
+  const QImage old = NoisePicture(40, 30, 2);
+  SetEffectVariant({5, 1, 1});
+  for (int index = 0; index < EffectCount; ++index) {
+    QImage huge = old.copy(), exact = old.copy();
+    SeedEffectRandom(9);
+    Effects[index].Proc(huge, source, QRect(0, 0, 1 << 30, 1 << 30), DefaultEffectSpacing, 50);
+    SeedEffectRandom(9);
+    Effects[index].Proc(exact, source, exact.rect(), DefaultEffectSpacing, 50);
+    EXPECT_TRUE(SamePixels(huge, exact)) << index;
+  }
+}
+
+TEST(TransitionEffects, VariantSetOnAnotherThreadWhileEffectsRun) {
+  // Run under ThreadSanitizer this pins that the variant values are read and written atomically.
+  const QImage source = NoisePicture(64, 48, 1);
+  std::atomic<bool> done{false};
+  std::thread setter([&] {
+    for (int i = 0; !done.load(); ++i) SetEffectVariant({i % MeshPatternCount, i % 2, i % 2});
+  });
+  QImage dest = NoisePicture(64, 48, 2);
+  for (int progress = 10; progress <= 100; progress += 10) {
+    for (int index : {1, 6, 8, 11}) {
+      Effects[index].Proc(dest, source, dest.rect(), DefaultEffectSpacing, progress);
+    }
+  }
+  done = true;
+  setter.join();
+  EXPECT_TRUE(SamePixels(dest, source));
 }
 
 }  // namespace
