@@ -10,16 +10,15 @@ endfunction()
 
 # zephra_test(<module> SOURCES ... DEPS ...)
 # One GoogleTest executable per module, registered with CTest. Widget tests run on Qt's
-# offscreen platform so that no display is needed; LeakSanitizer skips what system libraries keep.
+# offscreen platform so that no display is needed. Every test program carries the sanitizer
+# suppressions for system libraries.
 function(zephra_test module)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   set(target ${module}_test)
-  add_executable(${target} ${ARG_SOURCES})
+  add_executable(${target} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/sanitizer_suppressions.cpp)
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   include(GoogleTest)
   gtest_discover_tests(${target} TEST_PREFIX "${module}."
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
-      ENVIRONMENT_MODIFICATION "LSAN_OPTIONS=set:suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
-      TIMEOUT 120
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120
     DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -1,0 +1,16 @@
+// Suppressions that the sanitizer runtimes read at start-up; linked into every test program.
+// They cover only system libraries that are not built with the sanitizers.
+
+extern "C" {
+
+// fontconfig keeps its configuration for the life of the process.
+const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+// Qt is not built with ThreadSanitizer: how its own thread pool (QImage's multi-threaded scaling
+// and conversion) hands work over is invisible to it, so its allocations look like races.
+const char* __tsan_default_suppressions() {
+  return "called_from_lib:libQt6Core.so.6\n"
+         "called_from_lib:libQt6Gui.so.6\n";
+}
+
+}  // extern "C"
