@@ -156,16 +156,16 @@ std::optional<std::int64_t> ResourcePid(xcb_connection_t* c, xcb_window_t window
   if (extension == nullptr || !extension->present) {
     return std::nullopt;
   }
-  xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+  xcb_res_client_id_spec_t query{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
   const auto reply =
-      Reply(xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &spec), nullptr));
+      Reply(xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &query), nullptr));
   if (!reply) {
     return std::nullopt;
   }
+  // Only the process id was asked for, so every value that comes back is one.
   for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem > 0;
        xcb_res_client_id_value_next(&it)) {
-    if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
-        xcb_res_client_id_value_value_length(it.data) >= 1) {
+    if (xcb_res_client_id_value_value_length(it.data) >= 1) {
       return *xcb_res_client_id_value_value(it.data);
     }
   }
