@@ -79,15 +79,18 @@ void TfmTips::SetUpLabel() {
   lblMsg_.setTextFormat(Qt::PlainText);
   lblMsg_.setWordWrap(false);
   lblMsg_.setAutoFillBackground(false);
+  PlaceLabel();
+}
+
+// The label keeps its margins on all four sides.
+void TfmTips::PlaceLabel() {
   lblMsg_.setGeometry(TipLabelLeft, TipLabelTop, width() - 2 * TipLabelLeft,
                       height() - 2 * TipLabelTop);
 }
 
 void TfmTips::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  // The label keeps its margins on all four sides.
-  lblMsg_.setGeometry(TipLabelLeft, TipLabelTop, width() - 2 * TipLabelLeft,
-                      height() - 2 * TipLabelTop);
+  PlaceLabel();
 }
 
 void TfmTips::Timer1Timer() { CloseTip(); }

@@ -31,6 +31,7 @@ class TfmTips : public QWidget {
  private:
   void SetUpWindow();
   void SetUpLabel();
+  void PlaceLabel();
 
   QLabel lblMsg_;
   QTimer timer1_;
