@@ -12,4 +12,6 @@ void TIgnoringViewer::CloseQuietly() {}
 
 bool TIgnoringViewer::Hidden() const { return true; }
 
+void TIgnoringViewer::RequestDone(std::int32_t /*id*/, std::int32_t /*code*/) {}
+
 }  // namespace zephra::app

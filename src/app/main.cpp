@@ -8,6 +8,7 @@
 #include "platform/process_exit.h"
 #include "platform/single_instance.h"
 #include "platform/termination_watch.h"
+#include "shell/game_mode.h"
 #include "shell/local_ip.h"
 #include "shell/partner_probe.h"
 #include "shell/tfm_tips.h"
@@ -23,6 +24,7 @@ TfmZephraWifi::THooks ProgramHooks(zephra::shell::TPartnerProbe& partner) {
   hooks.showTip = zephra::shell::ShowTip;
   hooks.closeTip = zephra::shell::CloseTip;
   hooks.showMessage = zephra::app::ShowMessageBox;
+  hooks.notInGameMode = [] { return zephra::shell::NotInGameMode(); };
   return hooks;
 }
 

@@ -15,8 +15,16 @@ namespace zephra::app {
 TfmZephraWifi::TfmZephraWifi(link::TLinkConfig config, THooks hooks, QObject* parent)
     : QObject(parent),
       hooks_(std::move(hooks)),
-      // No request service exists yet to say whether the viewer may pop up.
-      link_(std::move(config), folders_, [] { return std::optional<bool>(); }),
+      // Until the viewer holds the request service nothing says whether it may pop up.
+      link_(config, folders_,
+            [this]() -> std::optional<bool> {
+              if (!requestServiceSet_.load()) return std::nullopt;
+              std::int32_t unused = 0;
+              return ViewerRequest(link::rkMayPopUp, unused, {}, {}) == 1;
+            }),
+      downloadThread_(
+          link_.Transfer(), [this](const QByteArray& message) { link_.SendToSession(message); },
+          abortLoad_, config.chunkWait),
       watch_(*this, shell::TWatchSources{hooks_.partnerHotspotRunning, hooks_.localIpText}) {
   InitAppResources();
   CreatePopMenu();
@@ -81,9 +89,12 @@ bool TfmZephraWifi::StartService() {
 }
 
 void TfmZephraWifi::CreateViewer() {
-  // The viewer window replaces this stand-in; it will also get the request service and
-  // ViewerClosed as its closed-callback here.
+  // The viewer window replaces this stand-in; it will also get ViewerClosed as its
+  // closed-callback here.
   viewer_ = std::make_shared<TIgnoringViewer>();
+  requestServiceSet_.store(true);
+  downloadThread_.SetRequestDone(
+      [viewer = viewer_](std::int32_t id, std::int32_t code) { viewer->RequestDone(id, code); });
   link_.SetViewer(viewer_);
 }
 
@@ -96,11 +107,32 @@ bool TfmZephraWifi::DestroyViewer() {
   // Closing the viewer window will run ViewerClosed, and the picture cache is emptied here,
   // once both exist.
   link_.SetViewer(nullptr);
+  downloadThread_.SetRequestDone({});
+  requestServiceSet_.store(false);
   viewer_.reset();
   return false;
 }
 
 void TfmZephraWifi::ViewerClosed() { link_.SendViewStop(link::ViewStopClosedByUser); }
+
+std::int32_t TfmZephraWifi::ViewerRequest(std::int32_t kind, std::int32_t& id, const QString& name,
+                                          const QString& path) {
+  switch (kind) {
+    case link::rkRequestFile: {
+      const std::int32_t next = requestCounter_.Take();
+      downloadThread_.AddRequest(next, name, path);
+      id = next;  // handed back also when the file was already there
+      return 0;
+    }
+    case link::rkCancel:
+      downloadThread_.CancelRequest(id);
+      return 0;
+    case link::rkMayPopUp:
+      return NotInGameMode() ? 1 : 0;
+    default:
+      return 0;
+  }
+}
 
 void TfmZephraWifi::N1Click() {
   // Opens the install window (the phone app's download address as a QR code) once it exists.
@@ -126,7 +158,7 @@ void TfmZephraWifi::TearDown() {
   DestroyViewer();
   // Connection threads that end from here on must not touch the session or the lists.
   link_.DetachDisconnectHandlers();
-  // The transfer thread is woken and joined here once it exists.
+  downloadThread_.Stop();
   link_.DropAllConnections(false);
   SetServersActive(false);
 }
@@ -156,6 +188,10 @@ bool TfmZephraWifi::Server2Active() const { return link_.Server2Active(); }
 
 bool TfmZephraWifi::PartnerHotspotRunning() const {
   return hooks_.partnerHotspotRunning && hooks_.partnerHotspotRunning();
+}
+
+bool TfmZephraWifi::NotInGameMode() const {
+  return !hooks_.notInGameMode || hooks_.notInGameMode();
 }
 
 void TfmZephraWifi::ShowTip(const char* text, int milliseconds) const {

@@ -5,12 +5,17 @@
 #include <QString>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
 #include "app/ignoring_viewer.h"
 #include "app/phone_folder_adapter.h"
+#include "link/download_thread.h"
 #include "link/phone_link.h"
+#include "link/request_counter.h"
+#include "link/stop_flag.h"
 #include "shell/hotspot_watch.h"
 
 namespace zephra::app {
@@ -30,10 +35,12 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
     std::function<void(const QString& text, int milliseconds)> showTip;  // ShowTip
     std::function<void()> closeTip;                                      // CloseTip
     std::function<void(const QString& text)> showMessage;                // ShowMessageBox
+    std::function<bool()> notInGameMode;  // NotInGameMode; empty reads as "not in game mode"
   };
 
   // FormCreate: the tray icon (visible at once; it appears when a system tray exists), the
-  // menu, TimerIpList (disabled) and the phone link with `config` (servers off).
+  // menu, TimerIpList (disabled), the phone link with `config` (servers off) and the transfer
+  // engine (waiting for requests).
   TfmZephraWifi(link::TLinkConfig config, THooks hooks, QObject* parent = nullptr);
   // Runs the shutdown steps of FormClose unless FormClose already ran.
   ~TfmZephraWifi() override;
@@ -48,6 +55,9 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   bool DestroyViewer();
   // The viewer's closed-callback: tells the session's phone that the user closed the viewer.
   void ViewerClosed();
+  // ViewerRequest, the viewer's request service (see link::TRequestService). Any thread.
+  std::int32_t ViewerRequest(std::int32_t kind, std::int32_t& id, const QString& name,
+                             const QString& path);
   // The shutdown: icon off, timer off, viewer gone, every connection dropped, servers off,
   // toast removed; then FormClosed. Later calls do nothing.
   void FormClose();
@@ -56,6 +66,10 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   QMenu& PopMenu() { return popMenu_; }
   QTimer& TimerIpList() { return timerIpList_; }
   link::TPhoneLink& Link() { return link_; }
+  link::TDownloadThread& DownloadThread() { return downloadThread_; }
+  link::TRequestCounter& RequestCounter() { return requestCounter_; }
+  // The viewer's stop flag (AbortLoad).
+  link::TStopFlag& AbortLoad() { return abortLoad_; }
   const shell::THotspotWatch& Watch() const { return watch_; }
 
  public slots:
@@ -77,6 +91,7 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   void CreateViewer();
   void TearDown();
   bool PartnerHotspotRunning() const;
+  bool NotInGameMode() const;
   void ShowTip(const char* text, int milliseconds) const;
   void CloseTip() const;
   void ShowMessage(const QString& text) const;
@@ -92,7 +107,11 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
 
   const THooks hooks_;
   TPhoneFolderAdapter folders_;
+  link::TStopFlag abortLoad_;
   link::TPhoneLink link_;
+  link::TRequestCounter requestCounter_;
+  link::TDownloadThread downloadThread_;
+  std::atomic<bool> requestServiceSet_{false};  // the viewer holds the request service
   std::shared_ptr<TIgnoringViewer> viewer_;
   QMenu popMenu_;
   QSystemTrayIcon trayIcon_;  // after popMenu_: it refers to the menu until destroyed

@@ -1,5 +1,5 @@
-// The data channel's handlers. The phone sends its keep-alives here; the keep-alive's echo goes
-// out on the session phone's control connection.
+// The data channel's handlers. The phone answers chunk requests here and sends its keep-alives
+// here; the keep-alive's echo goes out on the session phone's control connection.
 #include "link/link_reader.h"
 #include "link/phone_link.h"
 
@@ -15,10 +15,28 @@ void TPhoneLink::Server2Execute(net::TcpConnection& connection) {
   if (header.Command == cmdKeepAlive && header.Length == 0) {
     TouchLastActive();
     SendToSession(MakeKeepAliveEcho());
+  } else if (header.Command == cmdChunkData && header.Length >= ChunkHeadLength) {
+    HandleChunk(connection, header);
   } else {
     Drain(connection, header.Length);
   }
   if (connection.Connected()) connection.MarkSpoken();
+}
+
+void TPhoneLink::HandleChunk(net::TcpConnection& connection, const TLinkHeader& header) {
+  unsigned char head[ChunkHeadLength];
+  if (!connection.ReadExact(head, sizeof head)) return;
+  const std::uint32_t length = header.Length - ChunkHeadLength;
+  const TChunkPlan plan = transfer_.PlanChunk(DecodeChunkHead(head), length);
+  // The chunk's bytes go straight into the file being assembled (FFileBuf); whatever isn't
+  // taken is read all the same, so the connection stays in step.
+  bool read = true;
+  if (plan.Store && plan.Count > 0) {
+    read = connection.ReadExact(plan.Buffer.get() + plan.Offset, plan.Count);
+  }
+  if (read) Drain(connection, length - plan.Count);
+  read = read && connection.Connected() && !connection.StopRequested();
+  transfer_.CommitChunk(plan, read);
 }
 
 void TPhoneLink::Server2Disconnect(net::TcpConnection& connection) {

@@ -55,6 +55,18 @@ inline constexpr std::uint32_t ChunkSize = 96000;
 // A chunk request carries at most this many UTF-16 units of the picture name.
 inline constexpr std::size_t MaxRequestNameUnits = 256;
 
+// Transfer engine. The total a transfer starts from, before the phone has reported the size.
+inline constexpr std::uint32_t UnknownTotal = 1u << 30;
+// Largest file the PC accepts; a phone announcing more is treated as refusing the file.
+inline constexpr std::uint32_t MaxTransferTotal = 256u * 1024 * 1024;
+// How long the engine waits for a chunk before asking once more, then giving up.
+inline constexpr std::chrono::milliseconds ChunkWait{3000};
+// Request ids run from 0 up to this value and then start again at 0.
+inline constexpr std::int32_t MaxRequestId = 20000000;
+// Completion codes of a request.
+inline constexpr std::int32_t RequestComplete = 100;
+inline constexpr std::int32_t RequestFailed = -1;
+
 // Payloads that are skipped are read and discarded in blocks of this size.
 inline constexpr std::size_t DrainBlock = 1024;
 // Largest payload the PC reads or drains; a larger announced length closes the connection.

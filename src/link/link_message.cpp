@@ -1,11 +1,10 @@
 #include "link/link_message.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include <QList>
 #include <QStringList>
 #include <QtEndian>
+#include <algorithm>
+#include <cstring>
 
 namespace zephra::link {
 
@@ -58,7 +57,8 @@ QByteArray MakeViewStop(std::uint32_t value) {
 QByteArray MakeKeepAliveEcho() { return MakeMessage(LinkMagicPc, cmdKeepAlive); }
 
 QByteArray MakeChunkRequest(std::uint32_t requestId, std::uint32_t offset, QStringView name) {
-  const auto units = static_cast<std::size_t>(std::min<qsizetype>(name.size(), MaxRequestNameUnits));
+  const auto units =
+      static_cast<std::size_t>(std::min<qsizetype>(name.size(), MaxRequestNameUnits));
   QByteArray payload = U32Payload({requestId, offset, ChunkSize});
   const auto head = payload.size();
   payload.resize(head + static_cast<qsizetype>(units * 2));
@@ -67,6 +67,10 @@ QByteArray MakeChunkRequest(std::uint32_t requestId, std::uint32_t offset, QStri
     qToBigEndian<quint16>(name[static_cast<qsizetype>(i)].unicode(), out + 2 * i);
   }
   return MakeMessage(LinkMagicPc, cmdChunkRequest, payload);
+}
+
+TChunkHead DecodeChunkHead(const unsigned char* bytes) {
+  return {ReadU32(bytes), ReadU32(bytes + 4), ReadU32(bytes + 8), ReadU32(bytes + 12)};
 }
 
 THello ParseHello(const unsigned char* payload) {

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <cstddef>
+#include <cstdint>
 
 #include "link/link_constants.h"
 
@@ -39,6 +38,16 @@ QByteArray MakeViewStop(std::uint32_t value);
 QByteArray MakeKeepAliveEcho();
 // Chunk request for `name`, cut to its first MaxRequestNameUnits units.
 QByteArray MakeChunkRequest(std::uint32_t requestId, std::uint32_t offset, QStringView name);
+
+// The 16-byte head of a chunk (cmdChunkData), in host order once converted.
+struct TChunkHead {
+  std::uint32_t Status = 0;  // 0: bytes follow; anything else: the phone refuses the file
+  std::uint32_t Id = 0;      // the request id, as in the request
+  std::uint32_t Total = 0;   // size of the whole file in bytes
+  std::uint32_t Offset = 0;  // where the chunk's bytes go in the file
+};
+// `bytes` holds ChunkHeadLength bytes.
+TChunkHead DecodeChunkHead(const unsigned char* bytes);
 
 // The hello payload: version and the 8-bit name up to its first zero byte (at most 20 bytes).
 struct THello {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -9,13 +11,11 @@
 #include <optional>
 #include <string>
 
-#include <QByteArray>
-#include <QString>
-
 #include "link/link_constants.h"
 #include "link/link_message.h"
 #include "link/peer_list.h"
 #include "link/session.h"
+#include "link/transfer_state.h"
 #include "link/viewer_port.h"
 #include "net/threaded_tcp_server.h"
 
@@ -26,6 +26,7 @@ struct TLinkConfig {
   std::uint16_t dataPort = DataPort;
   std::chrono::milliseconds stopWait = LinkStopWait;
   net::ServerLimits limits{MaxConnectionsPerPeer, MaxConnectionsPerPort, FirstMessageDeadline};
+  std::chrono::milliseconds chunkWait = ChunkWait;  // the transfer engine's wait per chunk
 };
 
 // The phone link's shared state and its two listeners: the control channel (Server), where one
@@ -78,6 +79,9 @@ class TPhoneLink {
   // Makes the phone's cache subfolder current and decides MayPopUp.
   void SelectPhoneFolder(const QString& phoneName);
 
+  // The transfer under way, fed by the data channel's chunks; the transfer engine drives it.
+  TTransferState& Transfer() { return transfer_; }
+
  private:
   // Control channel.
   void ServerConnect(net::TcpConnection& connection);
@@ -90,6 +94,7 @@ class TPhoneLink {
   void Server2Connect(net::TcpConnection& connection);
   void Server2Execute(net::TcpConnection& connection);
   void Server2Disconnect(net::TcpConnection& connection);
+  void HandleChunk(net::TcpConnection& connection, const TLinkHeader& header);
 
   void AttachDisconnectHandlers();
   bool IsSessionPeer(const std::string& peerAddress) const;
@@ -107,6 +112,7 @@ class TPhoneLink {
   std::atomic<Clock::rep> lastActive_;
   mutable std::mutex viewerMutex_;
   std::shared_ptr<IViewerPort> viewer_;
+  TTransferState transfer_;
   net::ThreadedTcpServer server_;   // Server, control channel
   net::ThreadedTcpServer server2_;  // Server2, data channel
 };

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <cstdint>
-
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <functional>
 
 namespace zephra::link {
 
@@ -16,13 +16,25 @@ class IViewerPort {
   // `names`: every name in double quotes, joined by commas; `sizes`: decimal sizes joined by
   // commas, one per name. A negative index shows nothing.
   virtual void ShowList(std::int32_t index, const QString& names, const QByteArray& sizes) = 0;
-  virtual void StartSlideShow(std::int32_t index, const QString& names, const QByteArray& sizes) = 0;
+  virtual void StartSlideShow(std::int32_t index, const QString& names,
+                              const QByteArray& sizes) = 0;
   virtual void StopSlideShow(bool redisplay) = 0;
   // Closes the viewer window without the phone being told (no cmdViewStop goes out).
   virtual void CloseQuietly() = 0;
   // True while the viewer window is not on screen.
   virtual bool Hidden() const = 0;
 };
+
+// The shell's request routine that the viewer calls from its own threads (RequestService):
+// kind 1 requests the file of phone picture `name` to be written to `path` and stores the new
+// request id in `id`; kind 2 cancels request `id`; kind 3 asks whether the viewer may pop up (1)
+// or not (0). Returns 0 for kinds 1 and 2.
+using TRequestService = std::function<std::int32_t(std::int32_t kind, std::int32_t& id,
+                                                   const QString& name, const QString& path)>;
+
+inline constexpr std::int32_t rkRequestFile = 1;
+inline constexpr std::int32_t rkCancel = 2;
+inline constexpr std::int32_t rkMayPopUp = 3;
 
 // The picture cache's notion of the current phone's subfolder.
 class IPhoneFolders {

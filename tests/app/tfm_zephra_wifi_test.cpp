@@ -4,8 +4,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <utility>
 #include <vector>
 
@@ -62,12 +64,14 @@ class TfmZephraWifiTest : public ::testing::Test {
     hooks.showTip = [this](const QString& text, int ms) { tips_.emplace_back(text, ms); };
     hooks.closeTip = [this] { ++tipsClosed_; };
     hooks.showMessage = [this](const QString& text) { messages_ << text; };
+    hooks.notInGameMode = [this] { return !gameMode_; };
     auto form = std::make_unique<TfmZephraWifi>(config, std::move(hooks));
     QObject::connect(form.get(), &TfmZephraWifi::FormClosed, [this] { ++formClosed_; });
     return form;
   }
 
   bool partnerRunning_ = false;
+  bool gameMode_ = false;
   std::vector<std::pair<QString, int>> tips_;
   QStringList messages_;
   int tipsClosed_ = 0;
@@ -195,6 +199,39 @@ TEST_F(TfmZephraWifiTest, NoSwitchingOnceClosingHasBegun) {
   EXPECT_FALSE(form->Link().ServerActive());
   EXPECT_FALSE(form->TimerIpList().isActive());
   EXPECT_EQ(form->Watch().TickCount(), 0u);
+}
+
+TEST_F(TfmZephraWifiTest, ViewerRequestQueuesCancelsAndAnswersThePopUpQuestion) {
+  auto form = MakeForm(false);
+  // A present target is not queued, but the id is handed out all the same.
+  QTemporaryDir dir;
+  const QString present = dir.filePath(QStringLiteral("present.jpg"));
+  QFile file(present);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  std::int32_t id = -5;
+  EXPECT_EQ(form->ViewerRequest(link::rkRequestFile, id, QStringLiteral("/DCIM/p.jpg"), present),
+            0);
+  EXPECT_EQ(id, 0);
+  for (const char* name : {"a", "b"}) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    EXPECT_EQ(form->ViewerRequest(link::rkRequestFile, id, QStringLiteral("/DCIM/x.jpg"), path), 0);
+  }
+  EXPECT_EQ(id, 2);
+  EXPECT_EQ(form->RequestCounter().Peek(), 3);
+  // With no phone the first request waits under transfer; the second can be cancelled.
+  std::int32_t cancel = 2;
+  EXPECT_EQ(form->ViewerRequest(link::rkCancel, cancel, {}, {}), 0);
+  EXPECT_EQ(form->DownloadThread().RequestQueue(),
+            QStringList{QStringLiteral("1=/DCIM/x.jpg,") + dir.filePath(QStringLiteral("a"))});
+
+  EXPECT_EQ(form->ViewerRequest(link::rkMayPopUp, id, {}, {}), 1);
+  gameMode_ = true;
+  EXPECT_EQ(form->ViewerRequest(link::rkMayPopUp, id, {}, {}), 0);
+  EXPECT_EQ(form->ViewerRequest(7, id, {}, {}), 0);
+  // Closing stops the engine although a transfer is under way.
+  form->FormClose();
+  EXPECT_EQ(formClosed_, 1);
 }
 
 }  // namespace

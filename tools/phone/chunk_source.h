@@ -1,10 +1,11 @@
 #pragma once
 
-#include <cstdint>
-
 #include <QByteArray>
+#include <QFile>
 #include <QList>
 #include <QString>
+#include <cstdint>
+#include <utility>
 
 #include "phone/phone_constants.h"
 #include "phone/phone_messages.h"
@@ -27,5 +28,17 @@ std::uint32_t ChunkLength(std::uint32_t total, std::uint32_t offset);
 // past its end.
 ChunkAnswer ReadChunk(const QList<PhonePicture>& pictures, const QString& name,
                       std::uint32_t offset);
+
+// ReadChunk for one reader thread that keeps the last file open: the PC asks for one file's
+// chunks in a row.
+class ChunkSource {
+ public:
+  explicit ChunkSource(QList<PhonePicture> pictures) : pictures_(std::move(pictures)) {}
+  ChunkAnswer Read(const QString& name, std::uint32_t offset);
+
+ private:
+  const QList<PhonePicture> pictures_;
+  QFile file_;
+};
 
 }  // namespace zephra::phone

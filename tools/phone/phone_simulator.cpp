@@ -38,7 +38,10 @@ std::string Describe(const QByteArray& message) {
 }  // namespace
 
 PhoneSimulator::PhoneSimulator(PhoneOptions options, QList<PhonePicture> pictures, LogFn log)
-    : options_(std::move(options)), pictures_(std::move(pictures)), log_(std::move(log)) {}
+    : options_(std::move(options)),
+      pictures_(std::move(pictures)),
+      chunks_(pictures_),
+      log_(std::move(log)) {}
 
 PhoneSimulator::~PhoneSimulator() { Stop(); }
 
@@ -215,7 +218,7 @@ void PhoneSimulator::AnswerChunkRequest(const QByteArray& payload) {
   const std::string id = std::to_string(request->id);
   const std::string name = request->name.toStdString();
   Log("<- chunk-request id=" + id + " offset=" + std::to_string(request->offset) + " name=" + name);
-  const ChunkAnswer answer = ReadChunk(pictures_, request->name, request->offset);
+  const ChunkAnswer answer = chunks_.Read(request->name, request->offset);
   if (!data_.Send(
           MakeChunkData(answer.status, request->id, answer.total, request->offset, answer.bytes))) {
     Log("data connection lost: no answer to id=" + id);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -10,10 +12,8 @@
 #include <string>
 #include <thread>
 
-#include <QByteArray>
-#include <QList>
-
 #include "link/link_constants.h"
+#include "phone/chunk_source.h"
 #include "phone/phone_constants.h"
 #include "phone/phone_messages.h"
 #include "phone/phone_socket.h"
@@ -90,6 +90,7 @@ class PhoneSimulator {
 
   const PhoneOptions options_;
   const QList<PhonePicture> pictures_;
+  ChunkSource chunks_;  // used by the reader thread only
   const LogFn log_;
   std::mutex logMutex_;
 
