@@ -158,8 +158,10 @@ void TfmZephraWifi::TearDown() {
   DestroyViewer();
   // Connection threads that end from here on must not touch the session or the lists.
   link_.DetachDisconnectHandlers();
-  downloadThread_.Stop();
+  // Closing every connection first frees an engine blocked writing to a phone that stopped
+  // reading; the engine then stops with nothing left to send to.
   link_.DropAllConnections(false);
+  downloadThread_.Stop();
   SetServersActive(false);
 }
 

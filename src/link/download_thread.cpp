@@ -108,14 +108,18 @@ bool TDownloadThread::WaitForHead(TRequest& head) {
   if (terminated_.load()) return false;
   head = queue_.front();
   underTransfer_ = head.Serial;
-  transfer_.Begin(head.Id, head.TargetPath + QStringLiteral(".tmp"));
+  // A request that is never asked for gets no transfer, so no chunk can land for its id.
+  if (head.RemoteName.size() >= MinRemoteNameLength) {
+    // A temporary file left by an earlier attempt must never pass for this one's.
+    const QString tempPath = head.TargetPath + QStringLiteral(".tmp");
+    QFile::remove(tempPath);
+    transfer_.Begin(head.Id, tempPath);
+  }
   return true;
 }
 
 void TDownloadThread::RunTransfer(const TRequest& request) {
   const QString tempPath = request.TargetPath + QStringLiteral(".tmp");
-  // A temporary file left by an earlier attempt must never pass for this one's.
-  QFile::remove(tempPath);
   const auto interrupted = [this] { return Interrupted(); };
   std::uint32_t chunk = 0;
   bool mayAskAgain = true;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "link/link_constants.h"
@@ -124,6 +125,21 @@ TEST_F(TransferStateTest, CancelAndEndStopChunksFromLanding) {
   EXPECT_FALSE(state_.End());
   EXPECT_EQ(Take(10, 0, Bytes(10)), TChunkResult::Dropped);
   EXPECT_FALSE(QFile::exists(TempPath()));
+}
+
+TEST_F(TransferStateTest, AChunkStillBeingReadBlocksOthersAndNeverCountsForALaterTransfer) {
+  const TChunkHead head{0, Id, 2 * ChunkSize, 0};
+  const TChunkPlan reading = state_.PlanChunk(head, ChunkSize);
+  ASSERT_TRUE(reading.Store);
+  // A second data connection's copy of the chunk is not read into the same bytes.
+  EXPECT_EQ(Take(2 * ChunkSize, 0, Bytes(ChunkSize)), TChunkResult::Dropped);
+  // The transfer ends and the same request starts again while the first read goes on.
+  EXPECT_FALSE(state_.End());
+  state_.Begin(Id, TempPath());
+  std::memset(reading.Buffer.get(), 'r', ChunkSize);  // the buffer is still there to read into
+  EXPECT_EQ(state_.CommitChunk(reading, true), TChunkResult::Dropped);
+  EXPECT_EQ(state_.Received(), 0u);
+  EXPECT_EQ(Take(2 * ChunkSize, 0, Bytes(ChunkSize)), TChunkResult::Accepted);
 }
 
 TEST_F(TransferStateTest, TheWaitEndsAsSoonAsTheChunkLands) {
