@@ -148,14 +148,26 @@ TChunkPlan TTransferState::Decided(TChunkResult result, std::unique_lock<std::mu
 TChunkResult TTransferState::CommitChunk(const TChunkPlan& plan, bool bytesRead) {
   std::unique_lock lock(mutex_);
   if (!plan.Store || plan.Generation != generation_) return TChunkResult::Dropped;
-  storing_ = false;
-  if (!bytesRead || requestId_ < 0 || !valid_) return TChunkResult::Dropped;
+  if (!bytesRead || requestId_ < 0 || !valid_) {
+    storing_ = false;
+    return TChunkResult::Dropped;
+  }
   const std::uint32_t end = plan.Offset + plan.Count;
   const bool last = end >= total_;
   if (last) {
-    tempWritten_ = WriteWholeFile(tempPath_, file_.get(), total_);
+    // The file is written without the lock, so that a cancel or a stop never waits for the
+    // disk; other chunks stay out meanwhile (still storing), and the result counts only if
+    // the transfer is still the same one afterwards.
+    const QString path = tempPath_;
+    const std::uint32_t total = total_;
+    lock.unlock();
+    const bool written = WriteWholeFile(path, plan.Buffer.get(), total);
+    lock.lock();
+    if (plan.Generation != generation_) return TChunkResult::Dropped;
+    tempWritten_ = written;
     file_.reset();
   }
+  storing_ = false;
   received_ = end;
   Notify(lock);
   return last ? TChunkResult::Completed : TChunkResult::Accepted;
