@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <atomic>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -69,6 +70,19 @@ TEST_P(EffectRun, StepsUpToOneHundredEndOnTheSource) {
     }
   }
 }
+
+}  // namespace
+}  // namespace zephra::widgets
+
+// Test names show the picture size.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QSize& size, std::ostream* out) {
+  *out << size.width() << "x" << size.height();
+}
+QT_END_NAMESPACE
+
+namespace zephra::widgets {
+namespace {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, EffectRun,
                          ::testing::Values(QSize(1, 1), QSize(2, 1), QSize(1, 3), QSize(3, 3),
