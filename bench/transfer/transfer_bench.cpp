@@ -122,6 +122,51 @@ class DoneLatch {
   std::vector<std::int32_t> codes_;
 };
 
+// The PC side: both link listeners on ephemeral ports and the transfer engine, whose
+// completion notices reach a latch.
+struct TEngineRig {
+  NoFolders folders;
+  link::TPhoneLink phoneLink{Config(), folders, [] { return std::optional<bool>(); }};
+  link::TStopFlag abortLoad;
+  link::TDownloadThread engine{
+      phoneLink.Transfer(), [this](const QByteArray& m) { phoneLink.SendToSession(m); }, abortLoad};
+  DoneLatch latch;
+  std::int32_t nextId = 0;
+
+  TEngineRig() {
+    phoneLink.StartServers();
+    engine.SetRequestDone([this](std::int32_t, std::int32_t code) { latch.Done(code); });
+  }
+  ~TEngineRig() {
+    phoneLink.DropAllConnections(false);
+    engine.Stop();
+  }
+  static link::TLinkConfig Config() {
+    link::TLinkConfig config;
+    config.controlPort = 0;
+    config.dataPort = 0;
+    return config;
+  }
+
+  // Fetches `remoteName` into `target` once per iteration (the target removed first) and
+  // reports the median time.
+  void Run(benchmark::State& state, const QString& remoteName, const QString& target) {
+    std::vector<double> runs;
+    for (auto _ : state) {
+      QFile::remove(target);
+      const auto start = Clock::now();
+      engine.AddRequest(nextId, remoteName, target);
+      if (latch.WaitFor(static_cast<std::size_t>(++nextId)) != link::RequestComplete) {
+        state.SkipWithError("the transfer failed");
+        return;
+      }
+      runs.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+      state.SetIterationTime(runs.back());
+    }
+    Report(state, Median(runs));
+  }
+};
+
 void BM_EngineFromPhoneSimulator(benchmark::State& state) {
   QTemporaryDir dir;
   const QString source = dir.filePath(QStringLiteral("phone.jpg"));
@@ -130,46 +175,19 @@ void BM_EngineFromPhoneSimulator(benchmark::State& state) {
     file.open(QIODevice::WriteOnly);
     file.write(QByteArray(static_cast<qsizetype>(FileBytes), 'p'));
   }
-  NoFolders folders;
-  link::TLinkConfig config;
-  config.controlPort = 0;
-  config.dataPort = 0;
-  link::TPhoneLink phoneLink(config, folders, [] { return std::optional<bool>(); });
-  phoneLink.StartServers();
-  link::TStopFlag abortLoad;
-  link::TDownloadThread engine(
-      phoneLink.Transfer(), [&](const QByteArray& m) { phoneLink.SendToSession(m); }, abortLoad);
-  DoneLatch latch;
-  engine.SetRequestDone([&](std::int32_t, std::int32_t code) { latch.Done(code); });
-
+  TEngineRig rig;
   phone::PhoneOptions options;
   options.host = "127.0.0.1";
-  options.controlPort = phoneLink.ControlPortInUse();
-  options.dataPort = phoneLink.DataPortInUse();
+  options.controlPort = rig.phoneLink.ControlPortInUse();
+  options.dataPort = rig.phoneLink.DataPortInUse();
   const phone::PhonePicture picture = phone::PictureFromFile(source);
   phone::PhoneSimulator simulator(options, {picture}, nullptr);
   if (!simulator.Start()) {
     state.SkipWithError("the phone simulator could not join");
     return;
   }
-  const QString target = dir.filePath(QStringLiteral("cache.jpg"));
-  std::vector<double> runs;
-  std::int32_t id = 0;
-  for (auto _ : state) {
-    QFile::remove(target);
-    const auto start = Clock::now();
-    engine.AddRequest(id, picture.phoneName, target);
-    if (latch.WaitFor(static_cast<std::size_t>(++id)) != link::RequestComplete) {
-      state.SkipWithError("the transfer failed");
-      break;
-    }
-    runs.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-
-    state.SetIterationTime(runs.back());
-  }
-  if (!runs.empty()) Report(state, Median(runs));
+  rig.Run(state, picture.phoneName, dir.filePath(QStringLiteral("cache.jpg")));
   simulator.Stop();
-  engine.Stop();
 }
 BENCHMARK(BM_EngineFromPhoneSimulator)
     ->Iterations(12)
@@ -237,36 +255,9 @@ class BarePhone {
 
 void BM_EngineFromBarePhone(benchmark::State& state) {
   QTemporaryDir dir;
-  NoFolders folders;
-  link::TLinkConfig config;
-  config.controlPort = 0;
-  config.dataPort = 0;
-  link::TPhoneLink phoneLink(config, folders, [] { return std::optional<bool>(); });
-  phoneLink.StartServers();
-  link::TStopFlag abortLoad;
-  link::TDownloadThread engine(
-      phoneLink.Transfer(), [&](const QByteArray& m) { phoneLink.SendToSession(m); }, abortLoad);
-  DoneLatch latch;
-  engine.SetRequestDone([&](std::int32_t, std::int32_t code) { latch.Done(code); });
-  BarePhone phone(phoneLink.ControlPortInUse(), phoneLink.DataPortInUse());
-  const QString target = dir.filePath(QStringLiteral("cache.jpg"));
-  std::vector<double> runs;
-  std::int32_t id = 0;
-  for (auto _ : state) {
-    QFile::remove(target);
-    const auto start = Clock::now();
-    engine.AddRequest(id, QStringLiteral("/DCIM/bench.jpg"), target);
-    if (latch.WaitFor(static_cast<std::size_t>(++id)) != link::RequestComplete) {
-      state.SkipWithError("the transfer failed");
-      break;
-    }
-    runs.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-
-    state.SetIterationTime(runs.back());
-  }
-  if (!runs.empty()) Report(state, Median(runs));
-  engine.Stop();
-  phoneLink.DropAllConnections(false);
+  TEngineRig rig;
+  BarePhone phone(rig.phoneLink.ControlPortInUse(), rig.phoneLink.DataPortInUse());
+  rig.Run(state, QStringLiteral("/DCIM/bench.jpg"), dir.filePath(QStringLiteral("cache.jpg")));
 }
 BENCHMARK(BM_EngineFromBarePhone)->Iterations(12)->UseManualTime()->Unit(benchmark::kMillisecond);
 

@@ -10,18 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "test_pictures.h"
+
 namespace zephra::widgets {
 namespace {
 
-void EnsureApplication() {
-  static int argc = 1;
-  static char arg0[] = "widgets_test";
-  static char* argv[] = {arg0, nullptr};
-  if (QCoreApplication::instance() == nullptr) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    new QApplication(argc, argv);  // lives until the process ends
-  }
-}
+using testing::EnsureApplication;
 
 // A strip of `count` slices of `sliceWidth` x `height`, each slice one opaque colour.
 QImage SliceStrip(int sliceWidth, int height, int count) {

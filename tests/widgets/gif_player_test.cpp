@@ -5,17 +5,12 @@
 #include <QApplication>
 #include <vector>
 
+#include "test_pictures.h"
+
 namespace zephra::widgets {
 namespace {
 
-void EnsureApplication() {
-  if (QCoreApplication::instance() != nullptr) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "widgets_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);  // the widget tests share it  // lives until the process ends
-}
+using testing::EnsureApplication;
 
 TGifFrames Frames(const std::vector<int>& delays, int playCount) {
   TGifFrames frames;

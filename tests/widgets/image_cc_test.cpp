@@ -13,18 +13,11 @@
 namespace zephra::widgets {
 namespace {
 
+using testing::EnsureApplication;
+
 using testing::NoisePicture;
 
 const QRgb Background = qRgb(255, 0, 255);
-
-void EnsureApplication() {
-  if (QCoreApplication::instance() != nullptr) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "widgets_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);  // lives until the process ends
-}
 
 // Counts the paints that reach the control.
 class TCountingImageCC : public TImageCC {

@@ -1,8 +1,18 @@
 #include "test_pictures.h"
 
+#include <QApplication>
 #include <cstring>
 
 namespace zephra::widgets::testing {
+
+void EnsureApplication() {
+  if (QCoreApplication::instance() != nullptr) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "widgets_test";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);
+}
 
 QImage NoisePicture(int width, int height, int seed) {
   QImage image(width, height, QImage::Format_BGR888);

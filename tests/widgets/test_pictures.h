@@ -4,6 +4,10 @@
 
 namespace zephra::widgets::testing {
 
+// Creates the one QApplication of the test program (offscreen unless a platform is set) unless
+// it exists; it lives until the process ends.
+void EnsureApplication();
+
 // A 24-bit picture whose pixels all differ from those of other seeds (odd sizes included).
 QImage NoisePicture(int width, int height, int seed);
 // A 24-bit picture of one colour.

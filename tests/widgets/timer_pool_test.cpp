@@ -10,20 +10,13 @@
 #include <typeinfo>
 #include <vector>
 
+#include "test_pictures.h"
 #include "widgets/timer_errors.h"
 
 namespace zephra::widgets {
 namespace {
 
-void EnsureApplication() {
-  static int argc = 1;
-  static char arg0[] = "widgets_test";
-  static char* argv[] = {arg0, nullptr};
-  if (QCoreApplication::instance() == nullptr) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    new QApplication(argc, argv);  // lives until the process ends
-  }
-}
+using testing::EnsureApplication;
 
 // The text of the error of exactly kind E that `action` throws; empty when it throws nothing.
 template <typename E, typename F>
