@@ -42,8 +42,8 @@ void TGifPlayer::Rewind() {
   FFinished = false;
   if (FIndex == 0) return;
   FIndex = 0;
-  emit FrameChanged(FIndex);
   if (FRunning) ScheduleNext();
+  emit FrameChanged(FIndex);  // last: a receiver may delete the player
 }
 
 void TGifPlayer::Advance() {
@@ -59,8 +59,8 @@ void TGifPlayer::Advance() {
     next = 0;
   }
   FIndex = next;
-  emit FrameChanged(FIndex);
   if (FRunning) ScheduleNext();
+  emit FrameChanged(FIndex);  // last: a receiver may delete the player
 }
 
 void TGifPlayer::ScheduleNext() { FTimer.start(CurrentDelay()); }

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
 #include <algorithm>
@@ -317,7 +318,7 @@ const QImage& TImageCC::UnscaledCopy() {
 // ---- Mouse ----
 
 void TImageCC::mousePressEvent(QMouseEvent* event) {
-  if (OnMouseDown) OnMouseDown(this, event);
+  if (!RaiseMouseDown(event)) return;
   FMouseOperate = ccmoNone;
   // A press while the 100 % view is still up (its release never came) ends it first.
   if (FTemporaryView) EndTemporaryView();
@@ -332,8 +333,16 @@ void TImageCC::mousePressEvent(QMouseEvent* event) {
 }
 
 void TImageCC::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (OnMouseDown) OnMouseDown(this, event);
-  FMouseOperate = ccmoNone;
+  if (RaiseMouseDown(event)) FMouseOperate = ccmoNone;
+}
+
+bool TImageCC::RaiseMouseDown(QMouseEvent* event) {
+  if (!OnMouseDown) return true;
+  // The handler runs from a copy and may delete the control.
+  const QPointer<TImageCC> self(this);
+  const TImageCCMouseEvent handler = OnMouseDown;
+  handler(this, event);
+  return !self.isNull();
 }
 
 void TImageCC::StartDrag(QPoint screenPos) {

@@ -168,6 +168,8 @@ class TImageCC : public QWidget {
   const QImage& UnscaledCopy();
 
   // Mouse steps.
+  // Raises OnMouseDown; false when the handler deleted the control.
+  bool RaiseMouseDown(QMouseEvent* event);
   void StartDrag(QPoint screenPos);
   void Pan(QPoint screenPos);
   void ZoomInView(int x, int y);

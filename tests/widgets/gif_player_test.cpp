@@ -108,5 +108,16 @@ TEST_F(TGifPlayerTest, VeryShortDelaysAreRaisedAsBrowsersDo) {
   EXPECT_EQ(player.CurrentDelay(), 30);
 }
 
+TEST_F(TGifPlayerTest, AReceiverMayDeleteThePlayerOnAFrameChange) {
+  for (const bool rewind : {false, true}) {
+    auto* player = new TGifPlayer(Frames({50, 60}, 0));
+    player->Start();
+    if (rewind) player->Advance();
+    QObject::connect(player, &TGifPlayer::FrameChanged, [player](int) { delete player; });
+    // Under AddressSanitizer any use of the player after the signal fails here.
+    rewind ? player->Rewind() : player->Advance();
+  }
+}
+
 }  // namespace
 }  // namespace zephra::widgets

@@ -481,5 +481,16 @@ TEST_F(TImageCCTest, TheCopiedPictureFollowsTheSourceKind) {
   EXPECT_FALSE(control.Picture().HasGraphic());
 }
 
+TEST_F(TImageCCTest, AMouseDownHandlerMayDeleteTheControl) {
+  for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonDblClick}) {
+    auto* control = new TImageCC;
+    control->resize(100, 100);
+    control->Picture().SetBitmap(NoisePicture(400, 300, 1));
+    control->OnMouseDown = [](TImageCC* sender, QMouseEvent*) { delete sender; };
+    // Under AddressSanitizer any use of the control after the handler fails here.
+    Mouse(*control, type, {50, 50}, Qt::LeftButton, Qt::LeftButton);
+  }
+}
+
 }  // namespace
 }  // namespace zephra::widgets
