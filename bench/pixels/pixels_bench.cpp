@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "bench_support.h"
 #include "widgets/area_scaler.h"
 #include "widgets/bilinear_scaler.h"
 #include "widgets/resample.h"
@@ -20,30 +21,12 @@
 namespace {
 
 using namespace zephra::widgets;
+using zephra::bench::Seconds;
+using zephra::bench::TestPicture;
 
 constexpr int Rounds = 15;
 constexpr int BenchProgress = 50;
 constexpr int BytesPerPixel = 3;
-
-// A picture with gradients and some texture, so no scaler meets only flat areas.
-QImage TestPicture(int width, int height, int seed) {
-  QImage image(width, height, QImage::Format_BGR888);
-  for (int y = 0; y < height; ++y) {
-    uchar* row = image.scanLine(y);
-    for (int x = 0; x < width; ++x) {
-      row[x * 3 + 0] = static_cast<uchar>(x * 255 / width);
-      row[x * 3 + 1] = static_cast<uchar>(y * 255 / height);
-      row[x * 3 + 2] = static_cast<uchar>((x * 7 + y * 13 + seed) * 31);
-    }
-  }
-  return image;
-}
-
-double Seconds(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 void Compare(benchmark::State& state, const std::function<void()>& candidate,
              const std::function<void()>& baseline) {

@@ -12,37 +12,20 @@
 #include <chrono>
 #include <functional>
 
+#include "bench_support.h"
 #include "widgets/image_cc.h"
 
 namespace {
 
 using namespace zephra::widgets;
+using zephra::bench::Seconds;
+using zephra::bench::TestPicture;
 
 constexpr int Rounds = 60;
 constexpr QSize Screen(1920, 1080);
 constexpr QSize PictureSize(4000, 3000);
 // The format a window's backing store blits without converting.
 constexpr QImage::Format ScreenFormat = QImage::Format_RGB32;
-
-// A decoded picture (24-bit B,G,R) with gradients and texture.
-QImage TestPicture(QSize size) {
-  QImage image(size, QImage::Format_BGR888);
-  for (int y = 0; y < size.height(); ++y) {
-    uchar* row = image.scanLine(y);
-    for (int x = 0; x < size.width(); ++x) {
-      row[x * 3 + 0] = static_cast<uchar>(x * 255 / size.width());
-      row[x * 3 + 1] = static_cast<uchar>(y * 255 / size.height());
-      row[x * 3 + 2] = static_cast<uchar>((x * 7 + y * 13) * 31);
-    }
-  }
-  return image;
-}
-
-double Seconds(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // Times `candidate`, `baseline` and, when given, `window` (a plain copy of the same screen-sized
 // window out of a bitmap as wide as the displayed picture) alternately; keeps the best of each.
@@ -74,7 +57,7 @@ struct TScene {
     Target.fill(Qt::black);
     Frame.fill(Qt::gray);
     Control.resize(Screen);
-    Control.Picture().SetBitmap(TestPicture(PictureSize));
+    Control.Picture().SetBitmap(TestPicture(PictureSize.width(), PictureSize.height()));
   }
   void Paint() {
     QPainter painter(&Target);
