@@ -12,6 +12,4 @@ void TIgnoringViewer::CloseQuietly() {}
 
 bool TIgnoringViewer::Hidden() const { return true; }
 
-void TIgnoringViewer::RequestDone(std::int32_t /*id*/, std::int32_t /*code*/) {}
-
 }  // namespace zephra::app

@@ -15,8 +15,6 @@ class TIgnoringViewer final : public link::IViewerPort {
   void StopSlideShow(bool redisplay) override;
   void CloseQuietly() override;
   bool Hidden() const override;
-  // The completion entry of file requests; the stand-in never asks for files.
-  void RequestDone(std::int32_t id, std::int32_t code);
 };
 
 }  // namespace zephra::app

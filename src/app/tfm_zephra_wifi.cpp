@@ -15,13 +15,9 @@ namespace zephra::app {
 TfmZephraWifi::TfmZephraWifi(link::TLinkConfig config, THooks hooks, QObject* parent)
     : QObject(parent),
       hooks_(std::move(hooks)),
+      cache_(hooks_.cacheFolder),
       // Until the viewer holds the request service nothing says whether it may pop up.
-      link_(config, folders_,
-            [this]() -> std::optional<bool> {
-              if (!requestServiceSet_.load()) return std::nullopt;
-              std::int32_t unused = 0;
-              return ViewerRequest(link::rkMayPopUp, unused, {}, {}) == 1;
-            }),
+      link_(config, cache_, [this] { return requests_.MayPopUp(); }),
       downloadThread_(
           link_.Transfer(), [this](const QByteArray& message) { link_.SendToSession(message); },
           abortLoad_, config.chunkWait),
@@ -91,10 +87,11 @@ bool TfmZephraWifi::StartService() {
 void TfmZephraWifi::CreateViewer() {
   // The viewer window replaces this stand-in; it will also get ViewerClosed as its
   // closed-callback here.
+  requests_.SetService([this](std::int32_t kind, std::int32_t& id, const QString& name,
+                              const QString& path) { return ViewerRequest(kind, id, name, path); });
   viewer_ = std::make_shared<TIgnoringViewer>();
-  requestServiceSet_.store(true);
   downloadThread_.SetRequestDone(
-      [viewer = viewer_](std::int32_t id, std::int32_t code) { viewer->RequestDone(id, code); });
+      [this](std::int32_t id, std::int32_t code) { requests_.RequestDone(id, code); });
   link_.SetViewer(viewer_);
 }
 
@@ -104,12 +101,13 @@ bool TfmZephraWifi::DestroyViewer() {
   if (!viewer_) {
     return true;
   }
-  // Closing the viewer window will run ViewerClosed, and the picture cache is emptied here,
-  // once both exist.
+  // Closing the viewer window will run ViewerClosed once the window exists.
   link_.SetViewer(nullptr);
   downloadThread_.SetRequestDone({});
-  requestServiceSet_.store(false);
   viewer_.reset();
+  cache_.Empty();
+  requests_.CancelAllRequests();
+  requests_.SetService({});
   return false;
 }
 
@@ -162,6 +160,8 @@ void TfmZephraWifi::TearDown() {
   // reading; the engine then stops with nothing left to send to.
   link_.DropAllConnections(false);
   downloadThread_.Stop();
+  // A transfer that ended while the viewer went may have placed one more file.
+  cache_.Empty();
   SetServersActive(false);
 }
 

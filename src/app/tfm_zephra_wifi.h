@@ -11,12 +11,13 @@
 #include <memory>
 
 #include "app/ignoring_viewer.h"
-#include "app/phone_folder_adapter.h"
 #include "link/download_thread.h"
 #include "link/phone_link.h"
 #include "link/request_counter.h"
 #include "link/stop_flag.h"
 #include "shell/hotspot_watch.h"
+#include "viewer/cache_folder.h"
+#include "viewer/picture_requests.h"
 
 namespace zephra::app {
 
@@ -36,6 +37,7 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
     std::function<void()> closeTip;                                      // CloseTip
     std::function<void(const QString& text)> showMessage;                // ShowMessageBox
     std::function<bool()> notInGameMode;  // NotInGameMode; empty reads as "not in game mode"
+    QString cacheFolder;  // the picture cache folder; empty: the user's own (see TCacheFolder)
   };
 
   // FormCreate: the tray icon (visible at once; it appears when a system tray exists), the
@@ -51,7 +53,8 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   bool StartService();
   // Server and then Server2 on or off; a failure of one doesn't stop the other.
   void SetServersActive(bool active) override;
-  // Closes and frees the viewer; true when there was none.
+  // Closes and frees the viewer, empties the picture cache and clears the request service;
+  // true when there was no viewer.
   bool DestroyViewer();
   // The viewer's closed-callback: tells the session's phone that the user closed the viewer.
   void ViewerClosed();
@@ -70,6 +73,8 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   link::TRequestCounter& RequestCounter() { return requestCounter_; }
   // The viewer's stop flag (AbortLoad).
   link::TStopFlag& AbortLoad() { return abortLoad_; }
+  viewer::TCacheFolder& Cache() { return cache_; }
+  viewer::TPictureRequests& Requests() { return requests_; }
   const shell::THotspotWatch& Watch() const { return watch_; }
 
  public slots:
@@ -106,12 +111,12 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   bool Server2Active() const override;
 
   const THooks hooks_;
-  TPhoneFolderAdapter folders_;
+  viewer::TCacheFolder cache_;
+  viewer::TPictureRequests requests_;  // holds RequestService while the viewer exists
   link::TStopFlag abortLoad_;
   link::TPhoneLink link_;
   link::TRequestCounter requestCounter_;
   link::TDownloadThread downloadThread_;
-  std::atomic<bool> requestServiceSet_{false};  // the viewer holds the request service
   std::shared_ptr<TIgnoringViewer> viewer_;
   QMenu popMenu_;
   QSystemTrayIcon trayIcon_;  // after popMenu_: it refers to the menu until destroyed

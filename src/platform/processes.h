@@ -16,4 +16,8 @@ QString ProcessExeName(std::int64_t pid);
 // without regard to case. The walk stops at the n-th match. `n` <= 0 is always true.
 bool CountProcesses(const QString& exeName, int n);
 
+// Ends process `pid` at once (exit code 0 where the system lets the caller choose one). False
+// when there is no such process or the caller may not end it. `pid` <= 0 is always false.
+bool KillProcess(std::int64_t pid);
+
 }  // namespace zephra::platform

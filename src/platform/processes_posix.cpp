@@ -1,3 +1,6 @@
+#include <signal.h>
+#include <sys/types.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -82,6 +85,14 @@ bool CountProcesses(const QString& exeName, int n) {
     }
   }
   return false;
+}
+
+bool KillProcess(std::int64_t pid) {
+  // A process id that doesn't fit pid_t names no process; 0 and negatives would address groups.
+  if (pid <= 0 || static_cast<pid_t>(pid) != pid) {
+    return false;
+  }
+  return ::kill(static_cast<pid_t>(pid), SIGKILL) == 0;
 }
 
 }  // namespace zephra::platform

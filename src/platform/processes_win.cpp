@@ -56,4 +56,17 @@ bool CountProcesses(const QString& exeName, int n) {
   return found >= n;
 }
 
+bool KillProcess(std::int64_t pid) {
+  if (pid <= 0 || pid > MAXDWORD) {
+    return false;
+  }
+  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) {
+    return false;
+  }
+  const bool ended = TerminateProcess(process, 0) != FALSE;
+  CloseHandle(process);
+  return ended;
+}
+
 }  // namespace zephra::platform

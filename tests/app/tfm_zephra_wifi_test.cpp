@@ -4,14 +4,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <future>
 #include <utility>
 #include <vector>
 
 #include "app/about_text.h"
+#include "phone/phone_simulator.h"
+#include "viewer/fetch_picture.h"
 
 namespace zephra::app {
 namespace {
@@ -65,11 +69,13 @@ class TfmZephraWifiTest : public ::testing::Test {
     hooks.closeTip = [this] { ++tipsClosed_; };
     hooks.showMessage = [this](const QString& text) { messages_ << text; };
     hooks.notInGameMode = [this] { return !gameMode_; };
+    hooks.cacheFolder = cacheDir_.path();
     auto form = std::make_unique<TfmZephraWifi>(config, std::move(hooks));
     QObject::connect(form.get(), &TfmZephraWifi::FormClosed, [this] { ++formClosed_; });
     return form;
   }
 
+  QTemporaryDir cacheDir_;
   bool partnerRunning_ = false;
   bool gameMode_ = false;
   std::vector<std::pair<QString, int>> tips_;
@@ -232,6 +238,47 @@ TEST_F(TfmZephraWifiTest, ViewerRequestQueuesCancelsAndAnswersThePopUpQuestion) 
   // Closing stops the engine although a transfer is under way.
   form->FormClose();
   EXPECT_EQ(formClosed_, 1);
+}
+
+TEST_F(TfmZephraWifiTest, APhonePictureLandsInTheCacheUnderItsHashAndClosingEmptiesTheCache) {
+  auto form = MakeForm(true);
+  ASSERT_TRUE(form->StartService());
+  QTemporaryDir phoneDir;
+  const QString source = phoneDir.filePath(QStringLiteral("a.jpg"));
+  QByteArray bytes(250000, '\0');
+  for (qsizetype i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+  QFile file(source);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+  file.close();
+
+  phone::PhoneOptions options;
+  options.controlPort = form->Link().ControlPortInUse();
+  options.dataPort = form->Link().DataPortInUse();
+  options.name = "Pixel 7";
+  const phone::PhonePicture picture{QStringLiteral("/DCIM/a.jpg"), source, bytes.size()};
+  phone::PhoneSimulator phone(options, {picture}, nullptr);
+  ASSERT_TRUE(phone.Start()) << phone.LastError();
+
+  // The viewer's workers fetch off the GUI thread.
+  auto fetch = std::async(std::launch::async, [&form, &picture] {
+    return viewer::FetchPicture(form->Cache(), form->Requests(), picture.phoneName,
+                                QString::number(picture.size), form->AbortLoad());
+  });
+  const viewer::TFetchResult result = fetch.get();
+  EXPECT_EQ(result.Code, viewer::FetchPresent);
+  EXPECT_EQ(result.Path.toStdString(),
+            (cacheDir_.path() + QStringLiteral("/Pixel 7/04F8AE555A4ED7E82A895818FBEA911B.jpg"))
+                .toStdString());
+  QFile cached(result.Path);
+  ASSERT_TRUE(cached.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(cached.readAll() == bytes);
+  cached.close();
+
+  phone.Stop();
+  form->FormClose();
+  EXPECT_TRUE(QDir(cacheDir_.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
+  EXPECT_FALSE(form->Requests().HasService());
 }
 
 }  // namespace

@@ -1,0 +1,34 @@
+#include "viewer/screen_capture.h"
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+
+namespace zephra::viewer {
+
+QSize PrimaryScreenSize() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return {};
+  return screen->geometry().size() * screen->devicePixelRatio();
+}
+
+bool CaptureScreen(QImage& target) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return false;
+  const QRect area = screen->geometry();
+  QImage shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
+  if (shot.isNull()) return false;
+  target = shot.convertToFormat(QImage::Format_BGR888);
+  return !target.isNull();
+}
+
+void BringToFront(QWidget& window) {
+  if (window.isMinimized()) {
+    window.showNormal();
+  }
+  window.raise();
+  window.activateWindow();
+}
+
+}  // namespace zephra::viewer
