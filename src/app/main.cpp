@@ -3,8 +3,10 @@
 #include <QApplication>
 
 #include "app/app_constants.h"
+#include "app/app_version.h"
 #include "app/message_box.h"
 #include "app/tfm_zephra_wifi.h"
+#include "platform/file_version.h"
 #include "platform/process_exit.h"
 #include "platform/single_instance.h"
 #include "platform/termination_watch.h"
@@ -12,6 +14,10 @@
 #include "shell/local_ip.h"
 #include "shell/partner_probe.h"
 #include "shell/tfm_tips.h"
+
+// The program file carries its version, as FileVersionText reads it.
+ZEPHRA_FILE_VERSION_NOTE(zephra::app::VersionMajor, zephra::app::VersionMinor,
+                         zephra::app::VersionRelease, zephra::app::VersionBuild);
 
 namespace {
 
