@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "viewer/decode_limits.h"
+#include "widgets/gif_frames.h"
+
+class QIODevice;
+
+namespace zephra::link {
+class TStopFlag;
+}
+
+namespace zephra::viewer {
+
+// Decodes every frame of the GIF on `source` for the viewer to play: each frame composed on the
+// logical screen with the disposal of the frames before it (see TGifComposer), its delay in
+// milliseconds, and the play count from a NETSCAPE2.0 (or ANIMEXTS1.0) loop extension.
+// Refuses, before allocating, a screen above the picture caps, frames whose composed screens
+// (with the one being drawn) would together exceed `maxBytes`, and frames whose stored areas add
+// up to more than MaxPicturePixels. Nothing when the data is not a GIF, is truncated or corrupt,
+// holds no frame, or `abortLoad` is set (checked between rows).
+std::optional<widgets::TGifFrames> DecodeGifFrames(QIODevice& source,
+                                                   const link::TStopFlag& abortLoad,
+                                                   qint64 maxBytes = MaxPictureBytes);
+
+// DecodeGifFrames on the file at `path`.
+std::optional<widgets::TGifFrames> LoadGifFrames(const QString& path,
+                                                 const link::TStopFlag& abortLoad);
+
+}  // namespace zephra::viewer
