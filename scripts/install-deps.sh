@@ -15,6 +15,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # reference QR Code decoder and encoder, used only by tests and benchmarks
   libzbar-dev libqrencode-dev
+  # an independent HTTP client for the download server's tests
+  curl
   # the demo and the end-to-end tests: a virtual display, a tray, input, screenshots, CJK glyphs
   xvfb xauth x11-utils xdotool imagemagick icewm fonts-wqy-microhei
 )

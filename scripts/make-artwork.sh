@@ -35,3 +35,24 @@ for size in 16 32 64; do
     -define png:exclude-chunks=date,time "PNG32:$out/zephra-$size.png"
 done
 echo "Wrote $out/zephra-{16,32,64}.png"
+
+# The install window's close button: four 15 x 15 slices side by side (normal, hover, pressed,
+# disabled), an "x" cross that the hover and pressed slices put on a red rounded square.
+slice() {  # slice <file> <background or none> <cross colour>
+  local file=$1 back=$2 cross=$3
+  local args=(-size 15x15 xc:none)
+  if [[ "$back" != none ]]; then
+    args+=(-fill "$back" -draw 'roundrectangle 0,0 14,14 4,4')
+  fi
+  convert "${args[@]}" -stroke "$cross" -strokewidth 1.6 -fill none \
+    -draw 'line 4,4 10,10' -draw 'line 10,4 4,10' "PNG32:$file"
+}
+slices=$(mktemp -d)
+trap 'rm -f "$master"; rm -rf "$slices"' EXIT
+slice "$slices/0.png" none '#6E6E8C'
+slice "$slices/1.png" '#E04848' "$white"
+slice "$slices/2.png" '#B02E2E' "$white"
+slice "$slices/3.png" none '#C4C4D4'
+convert "$slices/0.png" "$slices/1.png" "$slices/2.png" "$slices/3.png" +append -strip \
+  -define png:exclude-chunks=date,time "PNG32:$out/close-button.png"
+echo "Wrote $out/close-button.png"

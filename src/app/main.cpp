@@ -27,6 +27,7 @@ TfmZephraWifi::THooks ProgramHooks(zephra::shell::TPartnerProbe& partner) {
   TfmZephraWifi::THooks hooks;
   hooks.partnerHotspotRunning = [&partner] { return partner.PartnerHotspotRunning(); };
   hooks.localIpText = zephra::shell::LocalIpText;
+  hooks.localIpList = zephra::shell::LocalIpList;
   hooks.showTip = zephra::shell::ShowTip;
   hooks.closeTip = zephra::shell::CloseTip;
   hooks.showMessage = zephra::app::ShowMessageBox;

@@ -5,6 +5,8 @@
 
 #include "app/about_text.h"
 #include "app/app_constants.h"
+#include "install/install_address.h"
+#include "install/tfm_qr_code.h"
 
 // The icons are compiled into this static library, whose resource initialiser is linked in only
 // when something refers to it. Q_INIT_RESOURCE must be used outside any namespace.
@@ -133,7 +135,20 @@ std::int32_t TfmZephraWifi::ViewerRequest(std::int32_t kind, std::int32_t& id, c
 }
 
 void TfmZephraWifi::N1Click() {
-  // Opens the install window (the phone app's download address as a QR code) once it exists.
+  if (httpServer_.Active()) return;  // the install window is open already
+  QStringList addresses;
+  if (hooks_.localIpList) hooks_.localIpList(addresses);
+  const std::optional<QString> address = install::HotspotAddress(addresses);
+  if (!address) {
+    ShowTip(install::TipNoInstallAddress, install::TipMilliseconds);
+    return;
+  }
+  if (!httpServer_.SetActive(true)) {
+    ShowMessage(httpServer_.ErrorText());
+    return;
+  }
+  install::ShowInstallWindow(install::DownloadAddress(*address, httpServer_.Port()));
+  if (!httpServer_.SetActive(false)) ShowMessage(httpServer_.ErrorText());
 }
 
 void TfmZephraWifi::N2Click() { ShowMessage(AboutText(ProgramVersion())); }

@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <atomic>
@@ -11,10 +12,14 @@
 #include <memory>
 
 #include "app/ignoring_viewer.h"
+#include "install/http_server.h"
+#include "install/install_constants.h"
+#include "install/mime_table.h"
 #include "link/download_thread.h"
 #include "link/phone_link.h"
 #include "link/request_counter.h"
 #include "link/stop_flag.h"
+#include "platform/program_folder.h"
 #include "shell/hotspot_watch.h"
 #include "viewer/cache_folder.h"
 #include "viewer/picture_requests.h"
@@ -38,6 +43,8 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
     std::function<void(const QString& text)> showMessage;                // ShowMessageBox
     std::function<bool()> notInGameMode;  // NotInGameMode; empty reads as "not in game mode"
     QString cacheFolder;  // the picture cache folder; empty: the user's own (see TCacheFolder)
+    std::function<int(QStringList& list)> localIpList;  // LocalIpList
+    std::uint16_t httpPort = install::HttpPort;  // the download server's; 0: ephemeral (tests)
   };
 
   // FormCreate: the tray icon (visible at once; it appears when a system tray exists), the
@@ -76,8 +83,13 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   viewer::TCacheFolder& Cache() { return cache_; }
   viewer::TPictureRequests& Requests() { return requests_; }
   const shell::THotspotWatch& Watch() const { return watch_; }
+  // The phone app's download server; on only while the install window is open.
+  install::THttpServer& HTTPServer() { return httpServer_; }
 
  public slots:
+  // The install item: the download server on, the install window with the download address as
+  // a QR symbol until the user closes it, the server off. A toast instead when no local address
+  // ends in ".1"; the server's error text in the message box when it cannot start or stop.
   void N1Click();
   void N2Click();
   void NCloseClick();
@@ -123,6 +135,10 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   QTimer timerIpList_;
   shell::THotspotWatch watch_;
   bool closed_ = false;
+  install::TMimeTable mimeTable_;  // FMimeTable
+  // After the table it reads; stopped first as the form goes.
+  install::THttpServer httpServer_{install::THttpConfig{hooks_.httpPort}, platform::ProgramFolder(),
+                                   mimeTable_};
 };
 
 }  // namespace zephra::app

@@ -26,6 +26,17 @@ bool TcpConnection::ReadExact(void* buffer, std::size_t count) {
   return true;
 }
 
+std::size_t TcpConnection::ReadSome(void* buffer, std::size_t capacity) {
+  if (closed_.load() || capacity == 0) return 0;
+  boost::system::error_code error;
+  const std::size_t count = socket_.read_some(asio::buffer(buffer, capacity), error);
+  if (error) {
+    Close();
+    return 0;
+  }
+  return count;
+}
+
 bool TcpConnection::Write(const void* data, std::size_t count) {
   std::lock_guard lock(writeMutex_);
   if (closed_.load()) return false;

@@ -24,6 +24,11 @@ class TcpConnection : public std::enable_shared_from_this<TcpConnection> {
   // connection is then closed.
   bool ReadExact(void* buffer, std::size_t count);
 
+  // Reads what has arrived, waiting for at least one byte: between 1 and `capacity` bytes
+  // (`capacity` > 0). 0 when the connection closed or failed first; the connection is then
+  // closed. For protocols whose message ends at a marker rather than after a known length.
+  std::size_t ReadSome(void* buffer, std::size_t capacity);
+
   // One blocking write of `count` bytes. A message must be handed over in one piece: a message
   // split across writes stalls on delayed acknowledgements. False on failure (the message is lost).
   bool Write(const void* data, std::size_t count);

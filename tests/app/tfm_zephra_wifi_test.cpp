@@ -9,7 +9,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <chrono>
 #include <future>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -259,6 +261,12 @@ TEST_F(TfmZephraWifiTest, APhonePictureLandsInTheCacheUnderItsHashAndClosingEmpt
   const phone::PhonePicture picture{QStringLiteral("/DCIM/a.jpg"), source, bytes.size()};
   phone::PhoneSimulator phone(options, {picture}, nullptr);
   ASSERT_TRUE(phone.Start()) << phone.LastError();
+  // The list's arrival selects the phone's folder; the viewer fetches only after that.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (form->Cache().PhoneFolder() != QStringLiteral("Pixel 7") &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 
   // The viewer's workers fetch off the GUI thread.
   auto fetch = std::async(std::launch::async, [&form, &picture] {
