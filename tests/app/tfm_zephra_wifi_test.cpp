@@ -17,7 +17,9 @@
 
 #include "app/about_text.h"
 #include "phone/phone_simulator.h"
+#include "test_files.h"
 #include "viewer/fetch_picture.h"
+#include "viewer/picture_loader.h"
 
 namespace zephra::app {
 namespace {
@@ -245,10 +247,13 @@ TEST_F(TfmZephraWifiTest, ViewerRequestQueuesCancelsAndAnswersThePopUpQuestion) 
 TEST_F(TfmZephraWifiTest, APhonePictureLandsInTheCacheUnderItsHashAndClosingEmptiesTheCache) {
   auto form = MakeForm(true);
   ASSERT_TRUE(form->StartService());
+  // A camera picture stored 600 x 400 and turned a quarter clockwise by its EXIF orientation,
+  // large enough to take several chunks.
   QTemporaryDir phoneDir;
   const QString source = phoneDir.filePath(QStringLiteral("a.jpg"));
-  QByteArray bytes(250000, '\0');
-  for (qsizetype i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+  const QByteArray bytes =
+      viewer::testing::EncodeJpeg(viewer::testing::NoisePicture(600, 400), {.Orientation = 6});
+  ASSERT_GT(bytes.size(), 2 * 96000);
   QFile file(source);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write(bytes);
@@ -282,6 +287,13 @@ TEST_F(TfmZephraWifiTest, APhonePictureLandsInTheCacheUnderItsHashAndClosingEmpt
   ASSERT_TRUE(cached.open(QIODevice::ReadOnly));
   EXPECT_TRUE(cached.readAll() == bytes);
   cached.close();
+  QImage shown;
+  link::TStopFlag noStop;
+  const viewer::TLoadResult loaded =
+      viewer::LoadPictureForScreen(shown, result.Path, QSize(1920, 1080), noStop);
+  EXPECT_TRUE(loaded.Success);
+  EXPECT_EQ(QSize(loaded.Width, loaded.Height), QSize(400, 600));
+  EXPECT_EQ(shown.size(), QSize(400, 600));
 
   phone.Stop();
   form->FormClose();
