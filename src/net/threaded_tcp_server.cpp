@@ -24,7 +24,11 @@ class ThreadedTcpServer::Acceptor {
       : owner_(owner), acceptor_(io_) {
     const tcp::endpoint endpoint(tcp::v4(), port);
     acceptor_.open(endpoint.protocol());
+#if !defined(_WIN32)
+    // Rebinding while old connections linger in TIME_WAIT. On Windows the same option would let
+    // a second listener take a port in use, so a busy port would no longer fail the start.
     acceptor_.set_option(tcp::acceptor::reuse_address(true));
+#endif
     acceptor_.bind(endpoint);
     acceptor_.listen(static_cast<int>(owner.limits_.listenBacklog));
   }
