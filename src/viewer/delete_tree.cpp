@@ -22,8 +22,10 @@ void DeleteContent(const fs::path& folder) {
   // The iterator never enters a linked folder: links are listed, not followed.
   fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
   if (error) return;
-  for (const fs::directory_entry& entry : it) {
-    const fs::path path = entry.path();
+  // Advanced with an error code: a folder that can't be read further ends the listing instead
+  // of throwing.
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    const fs::path path = it->path();
     std::error_code ignored;
     const fs::file_status status = fs::symlink_status(path, ignored);
     if (fs::is_directory(status)) {

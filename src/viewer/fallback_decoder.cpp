@@ -2,6 +2,7 @@
 
 #include <QImageReader>
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 #include "link/stop_flag.h"
@@ -13,6 +14,22 @@ namespace {
 // Qt decodes into 32-bit pixels.
 constexpr int ReaderBytesPerPixel = 4;
 constexpr int Opaque = 255;
+constexpr qint64 BytesPerMegabyte = 1024 * 1024;
+// Qt's allocation limit that matches the picture caps: Qt's readers refuse, before allocating,
+// any picture whose buffer would exceed MaxPictureBytes.
+constexpr int ReaderAllocationLimitMb = int(MaxPictureBytes / BytesPerMegabyte);
+
+// Qt's own limit for its readers (process-wide, 128 or 256 MB by default) refuses 32-bit pictures
+// from about 34 megapixels on, far below the caps; raises it to the caps unless it is off or
+// higher already.
+void AllowPicturesUpToTheCaps() {
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  const int limit = QImageReader::allocationLimit();
+  if (limit != 0 && limit < ReaderAllocationLimitMb) {
+    QImageReader::setAllocationLimit(ReaderAllocationLimitMb);
+  }
+}
 
 // `image` as B,G,R in `target`: a plain conversion without transparency, else every pixel
 // composited over white.
@@ -48,6 +65,7 @@ TFallbackDecode DecodeWithImageReader(QImage& target, const QString& path,
     result.Status = status;
     return result;
   };
+  AllowPicturesUpToTheCaps();
   QImageReader reader(path);
   reader.setAutoTransform(false);
   const QSize size = reader.size();

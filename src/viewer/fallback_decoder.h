@@ -19,8 +19,9 @@ struct TFallbackDecode {
 // Decodes the first frame of the picture at `path` through Qt's image readers (any format they
 // take, chosen by name and content) into `target` as a Format_BGR888 picture, transparency
 // composited over white. A size the reader knows in advance is checked against the picture caps
-// before decoding; other reads stay within Qt's own allocation limit. `abortLoad` is checked
-// before and after the read. On any failure `target` is left empty.
+// before decoding; every read stays within Qt's allocation limit, which is raised (for the whole
+// process) to MaxPictureBytes when it is lower. `abortLoad` is checked before and after the read.
+// On any failure `target` is left empty.
 TFallbackDecode DecodeWithImageReader(QImage& target, const QString& path,
                                       const link::TStopFlag& abortLoad);
 

@@ -69,7 +69,8 @@ class TGifReader {
   TGifReader(GifFileType* gif, const link::TStopFlag& abortLoad, qint64 maxBytes)
       : FGif(gif),
         FAbort(abortLoad),
-        FScreenBytes(PaddedPictureBytes(gif->SWidth, gif->SHeight, ScreenBytesPerPixel)),
+        FFrameBytes(PaddedPictureBytes(gif->SWidth, gif->SHeight, ScreenBytesPerPixel) +
+                    GifFrameOverheadBytes),
         FMaxBytes(maxBytes),
         FComposer(QSize(gif->SWidth, gif->SHeight)) {
     FFrames.ScreenSize = QSize(gif->SWidth, gif->SHeight);
@@ -97,7 +98,7 @@ class TGifReader {
     // Budgets: the pixels to decode, and the frames kept plus this one plus the working screen.
     FStoredPixels += qint64(desc.Width) * desc.Height;
     if (FStoredPixels > MaxPicturePixels ||
-        FScreenBytes * qint64(FFrames.Frames.size() + 2) > FMaxBytes) {
+        FFrameBytes * qint64(FFrames.Frames.size() + 2) > FMaxBytes) {
       return false;
     }
     const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : FGif->SColorMap;
@@ -163,7 +164,7 @@ class TGifReader {
 
   GifFileType* FGif;
   const link::TStopFlag& FAbort;
-  const qint64 FScreenBytes;
+  const qint64 FFrameBytes;  // one composed screen and its records
   const qint64 FMaxBytes;
   TGifComposer FComposer;
   widgets::TGifFrames FFrames;

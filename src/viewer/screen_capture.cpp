@@ -16,8 +16,8 @@ QSize PrimaryScreenSize() {
 bool CaptureScreen(QImage& target) {
   QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return false;
-  const QRect area = screen->geometry();
-  QImage shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
+  // Window 0 is the whole screen; its offsets count from the screen's own corner.
+  QImage shot = screen->grabWindow(0).toImage();
   if (shot.isNull()) return false;
   target = shot.convertToFormat(QImage::Format_BGR888);
   return !target.isNull();

@@ -138,10 +138,13 @@ TEST_F(TGifDecoderTest, BrokenOrOversizedFilesGiveNothingWithoutLargeAllocations
 TEST_F(TGifDecoderTest, FramesBeyondTheMemoryBudgetAreRefused) {
   const std::vector<TTestFrame> frames(10, Filled(QRect(0, 0, 1, 1), 1));
   const QByteArray gif = EncodeGif(QSize(100, 100), Palette, frames);
-  const qint64 screenBytes = 100 * 100 * 4;
+  const qint64 frameBytes = 100 * 100 * 4 + GifFrameOverheadBytes;
   // Ten frames kept and the screen being drawn on.
-  EXPECT_EQ(Decode(gif, screenBytes * 11)->Frames.size(), 10u);
-  EXPECT_FALSE(Decode(gif, screenBytes * 10));
+  EXPECT_EQ(Decode(gif, frameBytes * 11)->Frames.size(), 10u);
+  EXPECT_FALSE(Decode(gif, frameBytes * 10));
+  // A flood of one-pixel frames: their records, not their 4-byte screens, fill the memory.
+  const std::vector<TTestFrame> dots(1000, Filled(QRect(0, 0, 1, 1), 1));
+  EXPECT_FALSE(Decode(EncodeGif(QSize(1, 1), Palette, dots), 64 * 1024));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -209,7 +210,18 @@ TEST_F(TPictureLoaderTest, ASetStopFlagFailsEveryFormat) {
   }
 }
 
-TEST_F(TPictureLoaderTest, QtReadersRefuseHugeHeadersBeforeDecoding) {
+TEST_F(TPictureLoaderTest, QtReadersAreBoundByThePictureCapsNotByQtsOwnLimit) {
+  // Qt's default limit (128 MB in Qt 6.4) refused a 6000 x 6000 GIF or TIFF; a 1 MB limit
+  // stands in for it here with a 1000 x 1000 screen (4 MB in 32-bit pixels).
+  const int qtLimit = QImageReader::allocationLimit();
+  QImageReader::setAllocationLimit(1);
+  const QString gif =
+      Write("wide.gif", testing::EncodeGif({1000, 1000}, {0, White}, {{{0, 0, 1, 1}, {1}}}));
+  const TFallbackDecode decoded = DecodeWithImageReader(Target, gif, Stop);
+  QImageReader::setAllocationLimit(qtLimit);
+  EXPECT_EQ(decoded.Status, TDecodeStatus::Ok);
+  EXPECT_EQ(Target.size(), QSize(1000, 1000));
+
   // A BMP header claiming 16000 x 16000 pixels of 24 bits, and no pixels: 256 megapixels, but
   // more than 900 MB in the 32-bit pixels that Qt decodes into.
   QByteArray bmp(54, '\0');
