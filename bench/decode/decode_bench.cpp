@@ -21,28 +21,13 @@
 
 namespace {
 
+using zephra::bench::Compare;
 using zephra::bench::Seconds;
 using zephra::bench::TestPicture;
 
 constexpr int Rounds = 7;
 constexpr int JpegQuality = 90;
 const QSize Screen(1920, 1080);
-
-void Compare(benchmark::State& state, const std::function<void()>& candidate,
-             const std::function<void()>& baseline) {
-  double best = 1e9, bestBaseline = 1e9;
-  for (auto _ : state) {
-    candidate();
-    baseline();  // warm both up
-    for (int i = 0; i < Rounds; ++i) {
-      bestBaseline = std::min(bestBaseline, Seconds(baseline));
-      best = std::min(best, Seconds(candidate));
-    }
-  }
-  state.counters["x_baseline"] = best / bestBaseline;
-  state.counters["ms"] = best * 1e3;
-  state.counters["baseline_ms"] = bestBaseline * 1e3;
-}
 
 const QTemporaryDir& Folder() {
   static const QTemporaryDir folder;
@@ -137,7 +122,7 @@ void ScreenLoad(benchmark::State& state, const std::string& path,
   zephra::link::TStopFlag stop;
   const QString name = QString::fromStdString(path);
   Compare(
-      state,
+      state, Rounds,
       [&] {
         if (freshTarget) target = QImage();
         if (!zephra::viewer::LoadPictureForScreen(target, name, Screen, stop).Success) {

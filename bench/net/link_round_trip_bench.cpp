@@ -1,15 +1,15 @@
 // Round trips of small link messages on loopback. The baseline is a bare blocking echo of the
 // same 12 bytes over a plain socket; each measured case reports its time per round trip as a
 // ratio to that baseline ("x_baseline"), measured in the same run.
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 #include <benchmark/benchmark.h>
+
+#include <atomic>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
+#include <chrono>
+#include <thread>
 
 #include "link/link_message.h"
 #include "link/phone_link.h"

@@ -21,28 +21,13 @@
 namespace {
 
 using namespace zephra::widgets;
+using zephra::bench::Compare;
 using zephra::bench::Seconds;
 using zephra::bench::TestPicture;
 
 constexpr int Rounds = 15;
 constexpr int BenchProgress = 50;
 constexpr int BytesPerPixel = 3;
-
-void Compare(benchmark::State& state, const std::function<void()>& candidate,
-             const std::function<void()>& baseline) {
-  double best = 1e9, bestBaseline = 1e9;
-  for (auto _ : state) {
-    candidate();
-    baseline();  // warm both up
-    for (int i = 0; i < Rounds; ++i) {
-      bestBaseline = std::min(bestBaseline, Seconds(baseline));
-      best = std::min(best, Seconds(candidate));
-    }
-  }
-  state.counters["x_baseline"] = best / bestBaseline;
-  state.counters["ms"] = best * 1e3;
-  state.counters["baseline_ms"] = bestBaseline * 1e3;
-}
 
 void EffectStep(benchmark::State& state, int index, TEffectVariant variant, int width, int height) {
   const QImage source = TestPicture(width, height, 1);
@@ -53,7 +38,7 @@ void EffectStep(benchmark::State& state, int index, TEffectVariant variant, int 
   const QRect rect(0, 0, width, height);
   SetEffectVariant(variant);
   Compare(
-      state, [&] { Effects[index].Proc(dest, source, rect, 10, BenchProgress); },
+      state, Rounds, [&] { Effects[index].Proc(dest, source, rect, 10, BenchProgress); },
       [&] { std::memcpy(copy.bits(), source.constBits(), source.sizeInBytes()); });
   benchmark::DoNotOptimize(dest.constBits());
   benchmark::DoNotOptimize(copy.constBits());
@@ -105,7 +90,7 @@ void CompareWithQtSmooth(benchmark::State& state, QSize from, QSize to,
   QImage source = TestPicture(from.width(), from.height(), 3);
   QImage dest, reference;
   Compare(
-      state, [&] { Resample(dest, source, to.width(), to.height(), filter); },
+      state, Rounds, [&] { Resample(dest, source, to.width(), to.height(), filter); },
       [&] { reference = source.scaled(to, Qt::IgnoreAspectRatio, Qt::SmoothTransformation); });
   benchmark::DoNotOptimize(dest.constBits());
 }
@@ -155,7 +140,8 @@ void BM_AreaHalve(benchmark::State& state) {
   QImage dest;
   QImage box(1920, 1080, QImage::Format_BGR888);
   Compare(
-      state, [&] { Resample(dest, source, 1920, 1080, vrfCubic); }, [&] { BoxHalve(source, box); });
+      state, Rounds, [&] { Resample(dest, source, 1920, 1080, vrfCubic); },
+      [&] { BoxHalve(source, box); });
   benchmark::DoNotOptimize(dest.constBits());
   benchmark::DoNotOptimize(box.constBits());
 }

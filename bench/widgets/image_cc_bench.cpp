@@ -18,6 +18,7 @@
 namespace {
 
 using namespace zephra::widgets;
+using zephra::bench::Compare;
 using zephra::bench::Seconds;
 using zephra::bench::TestPicture;
 
@@ -26,27 +27,6 @@ constexpr QSize Screen(1920, 1080);
 constexpr QSize PictureSize(4000, 3000);
 // The format a window's backing store blits without converting.
 constexpr QImage::Format ScreenFormat = QImage::Format_RGB32;
-
-// Times `candidate`, `baseline` and, when given, `window` (a plain copy of the same screen-sized
-// window out of a bitmap as wide as the displayed picture) alternately; keeps the best of each.
-void Compare(benchmark::State& state, const std::function<void()>& candidate,
-             const std::function<void()>& baseline, const std::function<void()>& window = {}) {
-  double best = 1e9, bestBaseline = 1e9, bestWindow = 1e9;
-  for (auto _ : state) {
-    candidate();
-    baseline();  // warm both up
-    for (int i = 0; i < Rounds; ++i) {
-      bestBaseline = std::min(bestBaseline, Seconds(baseline));
-      best = std::min(best, Seconds(candidate));
-      if (window) bestWindow = std::min(bestWindow, Seconds(window));
-    }
-  }
-  state.counters["x_baseline"] = best / bestBaseline;
-  state.counters["ms"] = best * 1e3;
-  state.counters["baseline_ms"] = bestBaseline * 1e3;
-  // What a copy out of a wider bitmap costs by itself: rows that are not contiguous in memory.
-  if (window) state.counters["window_x_baseline"] = bestWindow / bestBaseline;
-}
 
 struct TScene {
   QImage Target{Screen, ScreenFormat};
@@ -96,7 +76,7 @@ void BM_FittedRepaint(benchmark::State& state) {
   scene.Settle();
   TRebuildCounter counter(scene.Control);
   Compare(
-      state,
+      state, Rounds,
       [&] {
         scene.Paint();
         counter.Check();
@@ -117,7 +97,7 @@ void PanRepaints(benchmark::State& state, void (*setUp)(TImageCC&)) {
   wide.fill(Qt::gray);
   int step = 0, windowStep = 0;
   Compare(
-      state,
+      state, Rounds,
       [&] {
         const int offset = 7 * (step++ % 40);
         scene.Control.SetOffsX(offset);
@@ -126,6 +106,8 @@ void PanRepaints(benchmark::State& state, void (*setUp)(TImageCC&)) {
         counter.Check();
       },
       [&] { scene.PaintBaseline(); },
+      // extra: a plain copy of the same window out of a bitmap as wide as the shown picture,
+      // what a copy of rows that aren't contiguous in memory costs by itself
       [&] {
         const int offset = 7 * (windowStep++ % 40);
         const QRect window = QRect(QPoint(offset, offset), Screen).intersected(wide.rect());
