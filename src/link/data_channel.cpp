@@ -1,5 +1,7 @@
 // The data channel's handlers. The phone answers chunk requests here and sends its keep-alives
 // here; the keep-alive's echo goes out on the session phone's control connection.
+#include <vector>
+
 #include "link/link_reader.h"
 #include "link/phone_link.h"
 
@@ -28,15 +30,20 @@ void TPhoneLink::HandleChunk(net::TcpConnection& connection, const TLinkHeader& 
   if (!connection.ReadExact(head, sizeof head)) return;
   const std::uint32_t length = header.Length - ChunkHeadLength;
   const TChunkPlan plan = transfer_.PlanChunk(DecodeChunkHead(head), length);
-  // The chunk's bytes go straight into the file being assembled (FFileBuf); whatever isn't
-  // taken is read all the same, so the connection stays in step.
+  // The chunk's bytes are read into this connection's chunk buffer (FChunkBuf) and written to
+  // the temporary file from there; whatever isn't taken is read all the same, so the
+  // connection stays in step.
+  thread_local std::vector<char> chunkBuf;
   bool read = true;
   if (plan.Store && plan.Count > 0) {
-    read = connection.ReadExact(plan.Buffer.get() + plan.Offset, plan.Count);
+    chunkBuf.resize(plan.Count);
+    read = connection.ReadExact(chunkBuf.data(), plan.Count);
   }
   if (read) Drain(connection, length - plan.Count);
   read = read && connection.Connected() && !connection.StopRequested();
-  transfer_.CommitChunk(plan, read);
+  transfer_.CommitChunk(plan, read, chunkBuf.data());
+  // A chunk beyond the usual size doesn't keep its memory.
+  if (chunkBuf.capacity() > ChunkSize) chunkBuf = {};
 }
 
 void TPhoneLink::Server2Disconnect(net::TcpConnection& connection) {

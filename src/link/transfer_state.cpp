@@ -1,42 +1,38 @@
 #include "link/transfer_state.h"
 
-#include <QFile>
 #include <algorithm>
-#include <cstring>
-#include <new>
 #include <utility>
 
 #include "link/link_constants.h"
 
 namespace zephra::link {
 
-namespace {
-
 // The start value must never pass as a size the PC accepts.
 static_assert(UnknownTotal > MaxTransferTotal);
 
-// Creates or replaces `path` with exactly `size` bytes. False when any step failed.
-bool WriteWholeFile(const QString& path, const char* data, std::uint32_t size) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const bool written = size == 0 || file.write(data, size) == static_cast<qint64>(size);
-  file.close();
-  return written && file.error() == QFileDevice::NoError;
-}
-
-}  // namespace
-
 void TTransferState::Begin(std::int32_t id, QString tempPath) {
-  std::lock_guard lock(mutex_);
-  active_ = true;
-  Reset(id, std::move(tempPath));
+  std::shared_ptr<TChunkFile> left;
+  {
+    std::lock_guard lock(mutex_);
+    active_ = true;
+    left = std::move(file_);
+    Reset(id, std::move(tempPath));
+  }
+  if (left) left->Discard();
 }
 
 bool TTransferState::End() {
-  std::lock_guard lock(mutex_);
-  active_ = false;
-  const bool complete = valid_ && requestId_ >= 0 && received_ >= total_ && tempWritten_;
-  Reset(requestId_, tempPath_);
+  std::shared_ptr<TChunkFile> partial;
+  bool complete = false;
+  {
+    std::lock_guard lock(mutex_);
+    active_ = false;
+    complete = valid_ && requestId_ >= 0 && received_ >= total_ && tempWritten_;
+    partial = std::move(file_);
+    Reset(requestId_, tempPath_);
+  }
+  // Deleted outside the lock: a cancel or a stop never waits for the disk.
+  if (partial) partial->Discard();
   return complete;
 }
 
@@ -126,16 +122,19 @@ TChunkPlan TTransferState::PlanChunk(const TChunkHead& head, std::size_t length)
     return Decided(TChunkResult::CutShort, lock);
   }
   total_ = head.Total;
-  if (!file_ && total_ > 0) {
-    // The size is bounded above; an allocation that still fails fails the transfer.
-    file_.reset(new (std::nothrow) char[total_]);
-    if (!file_) {
-      valid_ = false;
-      return Decided(TChunkResult::Refused, lock);
-    }
+  if (!file_ && !OpenFile()) {
+    valid_ = false;
+    return Decided(TChunkResult::Refused, lock);
   }
   storing_ = true;
-  return {true, TChunkResult::Accepted, file_, head.Offset, count, generation_};
+  return {true, TChunkResult::Accepted, head.Offset, count, generation_};
+}
+
+bool TTransferState::OpenFile() {
+  auto file = std::make_shared<TChunkFile>();
+  if (!file->Open(tempPath_)) return false;
+  file_ = std::move(file);
+  return true;
 }
 
 TChunkPlan TTransferState::Decided(TChunkResult result, std::unique_lock<std::mutex>& lock) {
@@ -145,40 +144,61 @@ TChunkPlan TTransferState::Decided(TChunkResult result, std::unique_lock<std::mu
   return plan;
 }
 
-TChunkResult TTransferState::CommitChunk(const TChunkPlan& plan, bool bytesRead) {
+TChunkResult TTransferState::CommitChunk(const TChunkPlan& plan, bool bytesRead,
+                                         const char* bytes) {
   std::unique_lock lock(mutex_);
   if (!plan.Store || plan.Generation != generation_) return TChunkResult::Dropped;
   if (!bytesRead || requestId_ < 0 || !valid_) {
     storing_ = false;
     return TChunkResult::Dropped;
   }
-  const std::uint32_t end = plan.Offset + plan.Count;
-  const bool last = end >= total_;
-  if (last) {
-    // The file is written without the lock, so that a cancel or a stop never waits for the
-    // disk; other chunks stay out meanwhile (still storing), and the result counts only if
-    // the transfer is still the same one afterwards.
-    const QString path = tempPath_;
-    const std::uint32_t total = total_;
-    lock.unlock();
-    const bool written = WriteWholeFile(path, plan.Buffer.get(), total);
-    lock.lock();
-    if (plan.Generation != generation_) return TChunkResult::Dropped;
-    tempWritten_ = written;
-    file_.reset();
-  }
+  if (plan.Offset + plan.Count >= total_) return CommitLast(plan, bytes, lock);
+  WriteBehind(plan, bytes, lock);
+  return TChunkResult::Accepted;
+}
+
+void TTransferState::WriteBehind(const TChunkPlan& plan, const char* bytes,
+                                 std::unique_lock<std::mutex>& lock) {
+  const std::shared_ptr<TChunkFile> file = file_;
   storing_ = false;
-  received_ = end;
+  received_ = plan.Offset + plan.Count;
+  ++writesBehind_;
+  Notify(lock);  // the engine asks for the next chunk while these bytes go to disk
+  const bool written = file->WriteAt(plan.Offset, bytes, plan.Count);
+  lock.lock();
+  --writesBehind_;
+  if (!written && plan.Generation == generation_) valid_ = false;
   Notify(lock);
-  return last ? TChunkResult::Completed : TChunkResult::Accepted;
+}
+
+TChunkResult TTransferState::CommitLast(const TChunkPlan& plan, const char* bytes,
+                                        std::unique_lock<std::mutex>& lock) {
+  // The last bytes and the close go to disk without the lock, so that a cancel or the viewer's
+  // stop never waits for them; other chunks stay out meanwhile (still storing), and the result
+  // counts only if the transfer is still the same one afterwards.
+  const std::shared_ptr<TChunkFile> file = file_;
+  lock.unlock();
+  bool written = file->WriteAt(plan.Offset, bytes, plan.Count);
+  lock.lock();
+  changed_.wait(lock, [this] { return writesBehind_ == 0; });
+  if (plan.Generation != generation_) return TChunkResult::Dropped;
+  lock.unlock();
+  written = file->Finish() && written;
+  lock.lock();
+  if (plan.Generation != generation_) return TChunkResult::Dropped;
+  tempWritten_ = written;
+  file_.reset();
+  storing_ = false;
+  received_ = plan.Offset + plan.Count;
+  Notify(lock);
+  return TChunkResult::Completed;
 }
 
 TChunkResult TTransferState::TakeChunk(const TChunkHead& head, const char* bytes,
                                        std::size_t length) {
   const TChunkPlan plan = PlanChunk(head, length);
   if (!plan.Store) return plan.Result;
-  if (plan.Count > 0) std::memcpy(plan.Buffer.get() + plan.Offset, bytes, plan.Count);
-  return CommitChunk(plan, true);
+  return CommitChunk(plan, true, bytes);
 }
 
 }  // namespace zephra::link

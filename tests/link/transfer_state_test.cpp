@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 #include "link/link_constants.h"
@@ -39,10 +38,9 @@ class TransferStateTest : public ::testing::Test {
   TTransferState state_;
 };
 
-TEST_F(TransferStateTest, ChunksInOrderAssembleTheFileAndOnlyTheLastWritesIt) {
+TEST_F(TransferStateTest, ChunksInOrderAssembleTheFile) {
   const std::uint32_t total = 2 * ChunkSize + 5;
   EXPECT_EQ(Take(total, 0, Bytes(ChunkSize, 'a')), TChunkResult::Accepted);
-  EXPECT_FALSE(QFile::exists(TempPath()));
   EXPECT_EQ(Take(total, ChunkSize, Bytes(ChunkSize, 'b')), TChunkResult::Accepted);
   // A payload longer than the file's rest is cut to the rest.
   EXPECT_EQ(Take(total, 2 * ChunkSize, Bytes(100, 'c')), TChunkResult::Completed);
@@ -110,8 +108,20 @@ TEST_F(TransferStateTest, ACutShortTransferNeverCountsAsComplete) {
 
 TEST_F(TransferStateTest, ATemporaryFileThatCannotBeWrittenFailsTheTransfer) {
   state_.Begin(Id, dir_.filePath(QStringLiteral("missing/folder/pic.jpg.tmp")));
-  EXPECT_EQ(Take(10, 0, Bytes(10)), TChunkResult::Completed);
+  EXPECT_EQ(Take(10, 0, Bytes(10)), TChunkResult::Refused);
+  EXPECT_FALSE(state_.Continuing());
   EXPECT_FALSE(state_.End());
+}
+
+TEST_F(TransferStateTest, AnUnfinishedTransferLeavesNoTemporaryFile) {
+  EXPECT_EQ(Take(3 * ChunkSize, 0, Bytes(ChunkSize)), TChunkResult::Accepted);
+  EXPECT_FALSE(state_.End());
+  EXPECT_FALSE(QFile::exists(TempPath()));
+  // Nor does one that a new transfer replaces before it ended.
+  state_.Begin(Id, TempPath());
+  EXPECT_EQ(Take(3 * ChunkSize, 0, Bytes(ChunkSize)), TChunkResult::Accepted);
+  state_.Begin(Id + 1, dir_.filePath(QStringLiteral("other.jpg.tmp")));
+  EXPECT_FALSE(QFile::exists(TempPath()));
 }
 
 TEST_F(TransferStateTest, CancelAndEndStopChunksFromLanding) {
@@ -136,8 +146,8 @@ TEST_F(TransferStateTest, AChunkStillBeingReadBlocksOthersAndNeverCountsForALate
   // The transfer ends and the same request starts again while the first read goes on.
   EXPECT_FALSE(state_.End());
   state_.Begin(Id, TempPath());
-  std::memset(reading.Buffer.get(), 'r', ChunkSize);  // the buffer is still there to read into
-  EXPECT_EQ(state_.CommitChunk(reading, true), TChunkResult::Dropped);
+  const QByteArray late = Bytes(ChunkSize, 'r');
+  EXPECT_EQ(state_.CommitChunk(reading, true, late.constData()), TChunkResult::Dropped);
   EXPECT_EQ(state_.Received(), 0u);
   EXPECT_EQ(Take(2 * ChunkSize, 0, Bytes(ChunkSize)), TChunkResult::Accepted);
 }

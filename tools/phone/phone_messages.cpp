@@ -66,14 +66,19 @@ QByteArray MakePictureList(std::uint32_t command, std::int32_t startIndex, const
 
 QByteArray MakeChunkData(std::uint32_t status, std::uint32_t id, std::uint32_t total,
                          std::uint32_t offset, const QByteArray& bytes) {
-  QByteArray payload;
-  payload.reserve(static_cast<qsizetype>(link::ChunkHeadLength) + bytes.size());
-  AppendU32(payload, status);
-  AppendU32(payload, id);
-  AppendU32(payload, total);
-  AppendU32(payload, offset);
-  payload.append(bytes);
-  return link::MakeMessage(LinkMagicPhone, link::cmdChunkData, payload);
+  // Built in one buffer: the chunk's bytes are copied once.
+  const auto length = static_cast<std::uint32_t>(link::ChunkHeadLength + bytes.size());
+  QByteArray message;
+  message.reserve(static_cast<qsizetype>(link::LinkHeaderSize + length));
+  AppendU32(message, LinkMagicPhone);
+  AppendU32(message, link::cmdChunkData);
+  AppendU32(message, length);
+  AppendU32(message, status);
+  AppendU32(message, id);
+  AppendU32(message, total);
+  AppendU32(message, offset);
+  message.append(bytes);
+  return message;
 }
 
 QByteArray MakeKeepAlive() { return link::MakeMessage(LinkMagicPhone, link::cmdKeepAlive); }
