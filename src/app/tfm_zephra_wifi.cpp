@@ -87,11 +87,12 @@ bool TfmZephraWifi::StartService() {
 }
 
 void TfmZephraWifi::CreateViewer() {
-  // The viewer window replaces this stand-in; it will also get ViewerClosed as its
-  // closed-callback here.
   requests_.SetService([this](std::int32_t kind, std::int32_t& id, const QString& name,
                               const QString& path) { return ViewerRequest(kind, id, name, path); });
-  viewer_ = std::make_shared<TIgnoringViewer>();
+  view_ = std::make_unique<viewer::TfmView>(cache_, requests_, abortLoad_, hooks_.viewer);
+  view_->InitViewer();
+  view_->SetOnClosed([this] { ViewerClosed(); });
+  viewer_ = std::make_shared<viewer::TViewerPort>(*view_);
   downloadThread_.SetRequestDone(
       [this](std::int32_t id, std::int32_t code) { requests_.RequestDone(id, code); });
   link_.SetViewer(viewer_);
@@ -100,13 +101,17 @@ void TfmZephraWifi::CreateViewer() {
 void TfmZephraWifi::SetServersActive(bool active) { link_.SetServersActive(active); }
 
 bool TfmZephraWifi::DestroyViewer() {
-  if (!viewer_) {
+  if (!view_) {
     return true;
   }
-  // Closing the viewer window will run ViewerClosed once the window exists.
+  // Commands from the phone that are still on their way are dropped from here on.
   link_.SetViewer(nullptr);
-  downloadThread_.SetRequestDone({});
+  viewer_->Detach();
   viewer_.reset();
+  view_->Close();  // a session's phone is told that the viewer closed
+  view_->FreeViewer();
+  downloadThread_.SetRequestDone({});
+  view_.reset();
   cache_.Empty();
   requests_.CancelAllRequests();
   requests_.SetService({});
@@ -191,7 +196,7 @@ void TfmZephraWifi::TimerIpListTimer() {
 
 bool TfmZephraWifi::SessionPresent() const { return link_.SessionPresent(); }
 
-bool TfmZephraWifi::ViewerShowing() const { return viewer_ && !viewer_->Hidden(); }
+bool TfmZephraWifi::ViewerShowing() const { return view_ && !view_->ViewerHidden(); }
 
 TfmZephraWifi::Clock::time_point TfmZephraWifi::LastActive() const { return link_.LastActive(); }
 

@@ -11,7 +11,6 @@
 #include <functional>
 #include <memory>
 
-#include "app/ignoring_viewer.h"
 #include "install/http_server.h"
 #include "install/install_constants.h"
 #include "install/mime_table.h"
@@ -23,6 +22,8 @@
 #include "shell/hotspot_watch.h"
 #include "viewer/cache_folder.h"
 #include "viewer/picture_requests.h"
+#include "viewer/tfm_view.h"
+#include "viewer/viewer_port.h"
 
 namespace zephra::app {
 
@@ -45,6 +46,7 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
     QString cacheFolder;  // the picture cache folder; empty: the user's own (see TCacheFolder)
     std::function<int(QStringList& list)> localIpList;  // LocalIpList
     std::uint16_t httpPort = install::HttpPort;  // the download server's; 0: ephemeral (tests)
+    viewer::TViewerConfig viewer;                // the viewer's intervals and screen
   };
 
   // FormCreate: the tray icon (visible at once; it appears when a system tray exists), the
@@ -82,6 +84,8 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   link::TStopFlag& AbortLoad() { return abortLoad_; }
   viewer::TCacheFolder& Cache() { return cache_; }
   viewer::TPictureRequests& Requests() { return requests_; }
+  // The viewer window; nullptr before StartService and after DestroyViewer.
+  viewer::TfmView* View() { return view_.get(); }
   const shell::THotspotWatch& Watch() const { return watch_; }
   // The phone app's download server; on only while the install window is open.
   install::THttpServer& HTTPServer() { return httpServer_; }
@@ -129,7 +133,8 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   link::TPhoneLink link_;
   link::TRequestCounter requestCounter_;
   link::TDownloadThread downloadThread_;
-  std::shared_ptr<TIgnoringViewer> viewer_;
+  std::unique_ptr<viewer::TfmView> view_;      // the viewer window, while the service exists
+  std::shared_ptr<viewer::TViewerPort> viewer_;  // the link's way to it
   QMenu popMenu_;
   QSystemTrayIcon trayIcon_;  // after popMenu_: it refers to the menu until destroyed
   QTimer timerIpList_;

@@ -1,0 +1,51 @@
+#include "viewer/viewer_port.h"
+
+#include <QMetaObject>
+
+#include "viewer/tfm_view.h"
+
+namespace zephra::viewer {
+
+template <typename Command>
+void TViewerPort::Post(Command command) {
+  std::lock_guard lock(mutex_);
+  if (view_ == nullptr) return;
+  TfmView* view = view_;
+  // Queued events to one receiver run in the order they were posted; those still queued when
+  // the window is deleted are dropped with it.
+  QMetaObject::invokeMethod(
+      view, [view, command = std::move(command)] { command(*view); }, Qt::QueuedConnection);
+}
+
+void TViewerPort::ShowList(std::int32_t index, const QString& names, const QByteArray& sizes) {
+  Post([index, names, sizes = QString::fromLatin1(sizes)](TfmView& view) {
+    view.ShowList(index, names, sizes);
+  });
+}
+
+void TViewerPort::StartSlideShow(std::int32_t index, const QString& names,
+                                 const QByteArray& sizes) {
+  Post([index, names, sizes = QString::fromLatin1(sizes)](TfmView& view) {
+    view.StartSlideShow(index, names, sizes);
+  });
+}
+
+void TViewerPort::StopSlideShow(bool redisplay) {
+  Post([redisplay](TfmView& view) { view.StopSlideShow(redisplay); });
+}
+
+void TViewerPort::CloseQuietly() {
+  Post([](TfmView& view) { view.CloseQuietly(); });
+}
+
+bool TViewerPort::Hidden() const {
+  std::lock_guard lock(mutex_);
+  return view_ == nullptr || view_->ViewerHidden();
+}
+
+void TViewerPort::Detach() {
+  std::lock_guard lock(mutex_);
+  view_ = nullptr;
+}
+
+}  // namespace zephra::viewer
