@@ -23,12 +23,13 @@ TfmZephraWifi::TfmZephraWifi(link::TLinkConfig config, THooks hooks, QObject* pa
       downloadThread_(
           link_.Transfer(), [this](const QByteArray& message) { link_.SendToSession(message); },
           abortLoad_, config.chunkWait),
-      watch_(*this, shell::TWatchSources{hooks_.partnerHotspotRunning, hooks_.localIpText}) {
+      watch_(*this, shell::TWatchSources{hooks_.partnerHotspotRunning, hooks_.localIpText,
+                                         hooks_.now ? hooks_.now : Clock::now}) {
   InitAppResources();
   CreatePopMenu();
   CreateTrayIcon();
 
-  timerIpList_.setInterval(IpListInterval);
+  timerIpList_.setInterval(hooks_.ipListInterval);
   connect(&timerIpList_, &QTimer::timeout, this, &TfmZephraWifi::TimerIpListTimer);
 }
 

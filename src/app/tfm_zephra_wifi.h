@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/app_constants.h"
 #include "install/http_server.h"
 #include "install/install_constants.h"
 #include "install/mime_table.h"
@@ -47,6 +48,8 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
     std::function<int(QStringList& list)> localIpList;  // LocalIpList
     std::uint16_t httpPort = install::HttpPort;  // the download server's; 0: ephemeral (tests)
     viewer::TViewerConfig viewer;                // the viewer's intervals and screen
+    std::chrono::milliseconds ipListInterval = IpListInterval;  // the hotspot watch's period
+    std::function<shell::IServiceControl::Clock::time_point()> now;  // the hotspot watch's clock; empty: the real one
   };
 
   // FormCreate: the tray icon (visible at once; it appears when a system tray exists), the
