@@ -31,6 +31,8 @@ class TThrBackWork {
   TThrBackWork& operator=(const TThrBackWork&) = delete;
 
   void Terminate() { terminated_.store(true); }
+  // True once the worker has handed back to the window (FinishFetch has run).
+  bool Ended() const { return ended_.load(); }
   // GUI thread: waits until the worker has ended, running its synchronised calls meanwhile.
   void WaitFor();
 

@@ -153,6 +153,8 @@ void TfmView::StopFetch() {
   fetch_.reset();
 }
 
+bool TfmView::FetchRunning() const { return fetch_ != nullptr && !fetch_->Ended(); }
+
 void TfmView::FinishFetch(bool stopped) {
   bool mayAppear = false;
   if (!stopped && FFetchResult.load() == FetchPresent) {

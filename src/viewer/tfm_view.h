@@ -108,7 +108,8 @@ class TfmView : public QWidget {
   bool Empty() const { return FEmpty; }
   int SrcWidth() const { return FSrcWidth; }
   int SrcHeight() const { return FSrcHeight; }
-  bool FetchRunning() const { return fetch_ != nullptr; }
+  // A fetch worker exists and has not yet handed back (FinishFetch has not run).
+  bool FetchRunning() const;
   bool SlideTimerActive() const { return timerSlide_.isActive(); }
   TThrImgCache* CacheWorker() { return imgCache_.get(); }
   const QImage& Background() const { return bg_; }
