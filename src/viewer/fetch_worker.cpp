@@ -82,7 +82,10 @@ void TThrBackWork::ShowPicture(const QString& path) {
     decoded.FrameCount = loaded.FrameCount;
     decoded.Reduced = fitted && decoded.Picture.width() != loaded.Width;
     std::unique_ptr<widgets::TGifFrames> animation;
-    if (abortLoad.IsSet() || !loaded.Success) {
+    // A decode that a stop cut short leaves the picture on screen as it was: the fetch that
+    // stopped it brings the next one.
+    if (abortLoad.IsSet()) return;
+    if (!loaded.Success) {
       decoded.Picture = QImage();
       decoded.FrameCount = 0;
       decoded.Reduced = false;
