@@ -33,7 +33,7 @@ void TSyncCalls::Call(std::function<void()> call) {
     ++notices_;
   }
   changed_.notify_all();
-  QMetaObject::invokeMethod(this, [this] { RunPending(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, "RunPending", Qt::QueuedConnection);
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&pending] { return pending->Done; });
 }

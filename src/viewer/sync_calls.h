@@ -14,6 +14,8 @@ namespace zephra::viewer {
 // also while it waits for a worker to end (ServeUntil), where it does nothing else, so that a
 // worker that needs the GUI thread can always finish. Created on the GUI thread.
 class TSyncCalls : public QObject {
+  Q_OBJECT
+
  public:
   explicit TSyncCalls(QObject* parent = nullptr);
   ~TSyncCalls() override;
@@ -33,7 +35,9 @@ class TSyncCalls : public QObject {
     bool Done = false;
   };
 
-  void RunPending();
+  // Called through Qt's queue by name, so that the hand-over carries no state of the caller's:
+  // everything a worker passes goes through the mutex.
+  Q_INVOKABLE void RunPending();
   bool OnGuiThread() const;
 
   std::mutex mutex_;

@@ -53,6 +53,29 @@ TfmView::TfmView(TCacheFolder& cache, TPictureRequests& requests, link::TStopFla
 
 TfmView::~TfmView() { FreeViewer(); }
 
+void TfmView::PostCommand(std::function<void()> command) {
+  bool first = false;
+  {
+    std::lock_guard lock(commandsMutex_);
+    first = commands_.empty();
+    commands_.push_back(std::move(command));
+  }
+  if (first) QMetaObject::invokeMethod(this, "RunCommands", Qt::QueuedConnection);
+}
+
+void TfmView::RunCommands() {
+  for (;;) {
+    std::function<void()> command;
+    {
+      std::lock_guard lock(commandsMutex_);
+      if (commands_.empty()) return;
+      command = std::move(commands_.front());
+      commands_.pop_front();
+    }
+    command();
+  }
+}
+
 void TfmView::CreateParts() {
   imgLoading_ = QImage(QString::fromLatin1(LoadingPicture));
   imgBad_ = QImage(QString::fromLatin1(BadPicture));

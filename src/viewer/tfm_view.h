@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <atomic>
 #include <chrono>
+#include <deque>
+#include <mutex>
 #include <functional>
 #include <memory>
 
@@ -63,6 +65,8 @@ enum class TViewCommand { Fit, ZoomIn, ZoomOut, OriSize };
 // zoom, pan, rotate and flip; the phone drives the slide show. GUI thread only, except
 // ViewerHidden.
 class TfmView : public QWidget {
+  Q_OBJECT
+
  public:
   TfmView(TCacheFolder& cache, TPictureRequests& requests, link::TStopFlag& abortLoad,
           TViewerConfig config = {}, QWidget* parent = nullptr);
@@ -86,6 +90,9 @@ class TfmView : public QWidget {
   void CloseQuietly();
   // Stops both workers and frees the lists; after Close, at the end.
   void FreeViewer();
+
+  // Queues `command` to run on the GUI thread after the commands queued before it. Any thread.
+  void PostCommand(std::function<void()> command);
 
   // FOnClosed: called by every Close but CloseQuietly.
   void SetOnClosed(std::function<void()> onClosed) { FOnClosed = std::move(onClosed); }
@@ -126,6 +133,9 @@ class TfmView : public QWidget {
  private:
   friend class TThrBackWork;
 
+  // Runs the posted commands; called through Qt's queue by name, so that everything a
+  // command carries passes through the mutex.
+  Q_INVOKABLE void RunCommands();
   void CreateParts();
   void StartFetch();
   void StopFetch();
@@ -197,6 +207,8 @@ class TfmView : public QWidget {
   TWheelGate wheelGate_;                   // LastWheel
   bool freed_ = false;
 
+  std::mutex commandsMutex_;
+  std::deque<std::function<void()>> commands_;
   TSyncCalls syncCalls_;
   std::unique_ptr<TThrImgCache> imgCache_;
   std::unique_ptr<TThrBackWork> fetch_;

@@ -1,7 +1,5 @@
 #include "viewer/viewer_port.h"
 
-#include <QMetaObject>
-
 #include "viewer/tfm_view.h"
 
 namespace zephra::viewer {
@@ -11,10 +9,9 @@ void TViewerPort::Post(Command command) {
   std::lock_guard lock(mutex_);
   if (view_ == nullptr) return;
   TfmView* view = view_;
-  // Queued events to one receiver run in the order they were posted; those still queued when
-  // the window is deleted are dropped with it.
-  QMetaObject::invokeMethod(
-      view, [view, command = std::move(command)] { command(*view); }, Qt::QueuedConnection);
+  // The window runs its posted commands in order; those still queued when it is deleted go
+  // with it.
+  view->PostCommand([view, command = std::move(command)] { command(*view); });
 }
 
 void TViewerPort::ShowList(std::int32_t index, const QString& names, const QByteArray& sizes) {
