@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QThread>
 
 #include "link/stop_flag.h"
@@ -217,6 +219,29 @@ TEST_F(TfmViewTest, TransformsWorkOnTheFullPictureAndTheWheelZoomsOncePerTwentyM
   QThread::msleep(25);
   view.HandleWheel(-120, {});  // without Ctrl: nothing
   EXPECT_EQ(view.ImageCC1().Zoom(), twice);
+}
+
+TEST_F(TfmViewTest, TheCloseButtonStaysWhileThePointerIsNearItAndIsArmedToHideOtherwise) {
+  TfmView& view = MakeView();
+  PutList({QSize(64, 48)}, {Red});
+  Show(0);
+  ASSERT_TRUE(WaitForFetch());
+  widgets::TKelvoTimerItem& hide = *view.TimerPool().FindTimer(PoolItemHideClose);
+  EXPECT_TRUE(view.ImgClose().isVisible());
+  EXPECT_TRUE(hide.Enabled());  // armed by the first appearance
+
+  const auto move = [&view](QPoint at) {
+    QMouseEvent event(QEvent::MouseMove, at, view.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(&view.ImageCC1(), &event);
+  };
+  view.ImgClose().hide();
+  move(QPoint(view.width() - CloseButtonSize - CloseBand + 1, CloseButtonSize + CloseBand - 1));
+  EXPECT_TRUE(view.ImgClose().isVisible());
+  EXPECT_FALSE(hide.Enabled());
+  move(QPoint(view.width() / 2, view.height() / 2));
+  EXPECT_TRUE(hide.Enabled());
+  EXPECT_TRUE(SpinUntil([&view] { return !view.ImgClose().isVisible(); }, 6000));
 }
 
 }  // namespace
