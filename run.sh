@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Builds Zephra . WIFI and shows it working: the tray program next to the partner hotspot's
-# stand-in, with a phone simulator that joins it and offers a few sample pictures.
+# stand-in, with a phone simulator that joins it and runs a slide show of the sample pictures
+# (drawn by scripts/make-samples.sh), which the program shows full screen.
 #
 # usage: ./run.sh [SECONDS]
 #
 # With a display ($DISPLAY set) everything runs there until Ctrl+C or until the program is closed
 # from its tray menu. Without one, a virtual display (Xvfb) with a window manager that has a
-# system tray (IceWM) is started; a screenshot of the start (with its toast) is written to
-# build/run-start.png, after SECONDS (default 6) one with the tray menu open to build/run-shot.png,
-# and everything stops. Every process started here is stopped on the way out.
-# ZEPHRA_BUILD_DIR overrides the build folder (default build/).
+# system tray (IceWM) is started and screenshots go to build/: run-start.png (the start with its
+# toast), run-viewer.png (the first picture), run-slide.png (a later one) and run-keys.png (after
+# keys turned and zoomed it); Esc then closes the viewer, run-shot.png shows the tray menu SECONDS
+# (default 12) after the phone's start (or once the keys are done, if later), and everything
+# stops. Every process started here is stopped on the way out. ZEPHRA_BUILD_DIR overrides the
+# build folder (default build/).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")" && pwd)
@@ -17,6 +20,9 @@ build=${ZEPHRA_BUILD_DIR:-$root/build}
 samples="$build/samples"
 shot="$build/run-shot.png"
 start_shot="$build/run-start.png"
+viewer_shot="$build/run-viewer.png"
+slide_shot="$build/run-slide.png"
+keys_shot="$build/run-keys.png"
 app="$build/src/app/zephra-wifi"
 phone="$build/tools/phone/zephra-phone"
 standin="$build/tools/hotspot/hotspot-standin"
@@ -24,9 +30,12 @@ standin="$build/tools/hotspot/hotspot-standin"
 control_port=22307
 port_wait_seconds=10
 stop_wait_seconds=5
-sample_count=4
+# Seconds after the phone's start at which the headless run takes its viewer screenshots; the
+# slide show moves on every 3 s.
+viewer_shot_at=3
+slide_shot_at=6
 
-headless_seconds=${1:-6}
+headless_seconds=${1:-12}
 if ! [[ $headless_seconds =~ ^[0-9]+$ ]]; then
   echo "usage: $0 [SECONDS]" >&2
   exit 2
@@ -66,18 +75,17 @@ ninja -C "$build" -j2 zephra-wifi zephra-phone hotspot-standin
 
 # --- sample pictures ---------------------------------------------------------------------------
 
-make_samples() {
-  local i picture
-  mkdir -p "$samples"
-  for ((i = 1; i <= sample_count; i++)); do
-    picture="$samples/sample-$i.jpg"
-    [[ -s $picture ]] && continue
-    convert -seed "$i" -size 1600x1200 plasma:fractal \
-      -gravity south -pointsize 96 -fill white -stroke black -strokewidth 2 \
-      -annotate +0+60 "Zephra sample $i" -quality 90 "$picture"
-  done
-}
-make_samples
+"$root/scripts/make-samples.sh" "$samples"
+
+# --- the phone link's port ---------------------------------------------------------------------
+
+listening() { ss -Hltn "sport = :$1" | grep -q .; }
+
+# A port held already would let the phone join some other program.
+if listening "$control_port"; then
+  echo "run.sh: port $control_port is in use already (does another zephra-wifi run?)" >&2
+  exit 1
+fi
 
 # --- display -----------------------------------------------------------------------------------
 
@@ -114,6 +122,70 @@ if [[ -z ${DISPLAY:-} ]]; then
   sleep 1
 fi
 
+# --- screenshots and keys on the virtual display ----------------------------------------------
+
+# Sleeps until `seconds` after the phone's start; at once when that has passed.
+sleep_until() {
+  local now wait
+  now=${EPOCHREALTIME//[^0-9]/}
+  wait=$((phone_started + $1 * 1000000 - now))
+  ((wait > 0)) || return 0
+  sleep "$((wait / 1000000)).$(printf '%06d' $((wait % 1000000)))"
+}
+
+screenshot() {  # screenshot <file> <what it shows>
+  import -window root "$1"
+  echo "Screenshot of $2: $1"
+}
+
+# The program's visible windows, one "<window> <area> <width>" line each.
+program_windows() {
+  # shellcheck disable=SC2034  # X, Y and SCREEN are set by getwindowgeometry --shell and not needed
+  local window X Y WIDTH HEIGHT SCREEN
+  for window in $(xdotool search --onlyvisible --class zephra-wifi 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    echo "$window $((WIDTH * HEIGHT)) $WIDTH"
+  done
+}
+
+# The program's largest visible window, which is the full-screen viewer while it is up; nothing
+# when the program shows no window of at least half the screen's width.
+viewer_window() {
+  local screen_width window width
+  screen_width=$(xdotool getdisplaygeometry | cut -d' ' -f1)
+  read -r window _ width < <(program_windows | sort -n -r -k2 | head -n 1) || return 0
+  ((width * 2 >= screen_width)) && echo "$window"
+  return 0
+}
+
+# Focuses the viewer and types `keys` (xdotool key names) into it, one after another.
+press_keys() {
+  local window key
+  window=$(viewer_window)
+  if [[ -z $window ]]; then
+    echo "run.sh: no viewer window is up; keys not sent: $*" >&2
+    return 0
+  fi
+  xdotool windowactivate "$window" 2>/dev/null || xdotool windowfocus "$window" 2>/dev/null || true
+  sleep 0.3
+  for key in "$@"; do
+    xdotool key --clearmodifiers "$key"
+    sleep 0.5
+  done
+}
+
+# Right-clicks the program's tray icon (its smallest window) so that the screenshot shows its
+# menu; nothing when the icon can't be found.
+open_tray_menu() {
+  # shellcheck disable=SC2034  # SCREEN is set by getwindowgeometry --shell and not needed
+  local window X Y WIDTH HEIGHT SCREEN
+  window=$(program_windows | sort -n -k2 | head -n 1 | cut -d' ' -f1)
+  [[ -n $window ]] || return 0
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
+  sleep 1
+}
+
 # --- the partner hotspot, the program and the phone ---------------------------------------------
 
 # The program offers the phone link only while the partner hotspot runs: its stand-in comes first.
@@ -125,8 +197,6 @@ for ((tenths = 0; tenths < port_wait_seconds * 10; tenths++)); do
   sleep 0.1
 done
 rm -f "$standin_out"
-
-listening() { ss -Hltn "sport = :$1" | grep -q .; }
 
 wait_for_port() {
   local pid=$1 port=$2 tenths
@@ -149,29 +219,25 @@ wait_for_port "$app_pid" "$control_port"
 echo "zephra-wifi runs (pid $app_pid) and listens on port $control_port"
 if $headless; then
   sleep 1  # the start-up toast is up for 5 s
-  import -window root "$start_shot"
-  echo "Screenshot of the start: $start_shot"
+  screenshot "$start_shot" "the start"
 fi
 
-"$phone" --name demo-phone "$samples"/*.jpg &
+phone_started=${EPOCHREALTIME//[^0-9]/}  # microseconds
+"$phone" --name demo-phone --slideshow "$samples"/[0-9][0-9]-* &
 pids+=($!)
 
-# Right-clicks the program's tray icon so that the screenshot shows its menu; nothing when the
-# icon can't be found.
-open_tray_menu() {
-  local window X Y WIDTH HEIGHT SCREEN
-  window=$(xdotool search --class zephra-wifi 2>/dev/null | head -n 1) || return 0
-  [[ -n $window ]] || return 0
-  eval "$(xdotool getwindowgeometry --shell "$window")"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-  sleep 1
-}
-
 if $headless; then
-  sleep "$headless_seconds"
+  sleep_until "$viewer_shot_at"
+  screenshot "$viewer_shot" "the viewer with the first picture"
+  sleep_until "$slide_shot_at"
+  screenshot "$slide_shot" "the slide show's next picture"
+  # A quarter turn to the right, then one zoom step in.
+  press_keys ctrl+alt+r plus
+  screenshot "$keys_shot" "the picture turned and zoomed by keys"
+  press_keys Escape
+  sleep_until "$headless_seconds"
   open_tray_menu
-  import -window root "$shot"
-  echo "Screenshot of the virtual display: $shot"
+  screenshot "$shot" "the tray menu"
   exit 0
 fi
 
