@@ -66,6 +66,7 @@ void TThrBackWork::ShowPicture(const QString& path) {
   cache.PlanNeighbours(job_.Names, job_.Sizes, job_.ItemIndex);
 
   bool taken = false;
+  cache.WaitWhileLoading(name);
   if (cache.FindSlot(name) >= 0) {
     gui.Call([&] { taken = view_.TakeCachedPicture(name, key, path); });
   }

@@ -74,6 +74,28 @@ void TThrImgCache::KickCache(const QString& name, const QString& key, bool reduc
   changed_.notify_all();
 }
 
+void TThrImgCache::Clear() {
+  {
+    std::lock_guard lock(lock_);
+    for (TImgCache& slot : slots_) slot.Reset(isPending);
+    full_.Reset(isPending);
+    requests_.clear();
+    requestSizes_.clear();
+    currentName_.clear();
+  }
+  changed_.notify_all();
+}
+
+void TThrImgCache::WaitWhileLoading(const QString& name) {
+  std::unique_lock lock(lock_);
+  changed_.wait(lock, [&] {
+    for (const TImgCache& slot : slots_) {
+      if (slot.State == isLoading && SameName(slot.Name, name)) return false;
+    }
+    return true;
+  });
+}
+
 int TThrImgCache::FindSlot(const QString& name) const {
   std::lock_guard lock(lock_);
   for (int slot = 0; slot < static_cast<int>(slots_.size()); ++slot) {

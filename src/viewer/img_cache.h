@@ -75,6 +75,12 @@ class TThrImgCache {
   // is a JPEG shown `reduced`. Wakes the worker when there are neighbours to get.
   void KickCache(const QString& name, const QString& key, bool reduced);
 
+  // Empties both slots, the full-resolution slot and the wishes (the viewer closed); a decode
+  // under way is dropped when it ends.
+  void Clear();
+  // Waits while a slot is decoding `name`, so that a picture about to be shown is taken from
+  // the slot instead of being decoded a second time. Not on the GUI thread.
+  void WaitWhileLoading(const QString& name);
   // FindSlot: the slot (0 or 1) filled under `name` (ignoring case), or -1.
   int FindSlot(const QString& name) const;
   // TakeCached: when a slot holds a usable decode of `name` (ready, not empty, and full-size

@@ -147,9 +147,14 @@ void TfmView::paintEvent(QPaintEvent* event) {
 
 void TfmView::ShowList(int index, const QString& names, const QString& sizes) {
   if (!names.isEmpty()) {
-    abortLoad_.Set(true);  // loads in progress give up
-    FNames = SplitCommaText(names);
-    FSizes = SplitCommaText(sizes);
+    QStringList newNames = SplitCommaText(names);
+    QStringList newSizes = SplitCommaText(sizes);
+    // Loads in progress give up, unless the phone sent the list held again to show another
+    // entry (as it does for every step it makes): then the neighbours being prefetched are
+    // still wanted, and a fetch under way is stopped by the next one.
+    if (index < 0 || newNames != FNames || newSizes != FSizes) abortLoad_.Set(true);
+    FNames = std::move(newNames);
+    FSizes = std::move(newSizes);
   }
   if (FNames.isEmpty() || index < 0) return;
   content_.ItemIndex = index;
@@ -170,7 +175,9 @@ void TfmView::StartFetch() {
 
 void TfmView::StopFetch() {
   if (!fetch_) return;
-  abortLoad_.Set(true);
+  // Only a fetch still under way is stopped: setting the flag for one that has ended would
+  // also throw away the image cache's decode of the neighbour about to be shown.
+  if (!fetch_->Ended()) abortLoad_.Set(true);
   fetch_->Terminate();
   fetch_->WaitFor();
   fetch_.reset();
@@ -431,11 +438,13 @@ void TfmView::Close() {
   StopFetch();
   StopSlideShow(false);
   content_.ItemIndex = -1;
-  imageCC1_->BeginUpdate();
-  imageCC1_->Picture().Clear();
-  imageCC1_->EndUpdate(true);
+  imageCC1_->Clear();
   currentValid_ = false;
   FReduced = false;
+  // The program stays in the tray: what only the window needed goes with it.
+  bg_ = QImage();
+  imgSlideEff_->Bitmap() = QImage();
+  if (imgCache_) imgCache_->Clear();
   if (FOnClosed) FOnClosed();
   viewerHidden_.store(true);
   hide();

@@ -95,6 +95,9 @@ TEST_F(TfmViewTest, AFailedFirstPictureKeepsTheWindowHiddenAndAGoodOneBringsItUp
   EXPECT_TRUE(view.ViewerHidden());
   EXPECT_EQ(closedCalls_, 1);
   EXPECT_FALSE(view.ImageCC1().Picture().HasGraphic());
+  // What only the window needed is released while the program waits in the tray.
+  EXPECT_TRUE(view.Background().isNull());
+  EXPECT_TRUE(view.ImageCC1().Cache().Bitmap().isNull());
   view.CloseQuietly();
   EXPECT_EQ(closedCalls_, 1);
 }
