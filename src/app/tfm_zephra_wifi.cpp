@@ -68,6 +68,11 @@ void TfmZephraWifi::CreateTrayIcon() {
 }
 
 bool TfmZephraWifi::StartService() {
+  // The viewer exists before the servers listen, so that a list from a phone that joins at
+  // once is not dropped.
+  if (!viewer_) {
+    CreateViewer();
+  }
   if (PartnerHotspotRunning()) {
     if (!link_.StartServers()) {
       SetServersActive(false);
@@ -81,9 +86,6 @@ bool TfmZephraWifi::StartService() {
   }
   watch_.TakeAddresses();
   timerIpList_.start();
-  if (!viewer_) {
-    CreateViewer();
-  }
   return true;
 }
 

@@ -218,6 +218,7 @@ void PhoneSimulator::AnswerChunkRequest(const QByteArray& payload) {
   const std::string id = std::to_string(request->id);
   const std::string name = request->name.toStdString();
   Log("<- chunk-request id=" + id + " offset=" + std::to_string(request->offset) + " name=" + name);
+  DelayChunkAnswer();
   const ChunkAnswer answer = chunks_.Read(request->name, request->offset);
   if (!data_.Send(
           MakeChunkData(answer.status, request->id, answer.total, request->offset, answer.bytes))) {
@@ -232,6 +233,12 @@ void PhoneSimulator::AnswerChunkRequest(const QByteArray& payload) {
   ++chunksAnswered_;
   Log("-> chunk id=" + id + " offset=" + std::to_string(request->offset) +
       " bytes=" + std::to_string(answer.bytes.size()) + " total=" + std::to_string(answer.total));
+}
+
+void PhoneSimulator::DelayChunkAnswer() {
+  if (options_.chunkDelay <= std::chrono::milliseconds::zero()) return;
+  std::unique_lock lock(stateMutex_);
+  stateChanged_.wait_for(lock, options_.chunkDelay, [this] { return stopping_; });
 }
 
 void PhoneSimulator::SendKeepAlives() {

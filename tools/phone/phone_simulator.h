@@ -31,6 +31,9 @@ struct PhoneOptions {
   std::chrono::milliseconds keepAliveInterval = DefaultKeepAliveInterval;
   std::chrono::milliseconds connectTimeout = DefaultConnectTimeout;  // per connection
   std::chrono::milliseconds helloReplyTimeout = DefaultHelloReplyTimeout;
+  // Each chunk answer is held back this long, as a slow phone would (tests use it to keep a
+  // large transfer running); Stop cuts the wait short.
+  std::chrono::milliseconds chunkDelay{0};
 };
 
 // A phone that joins the PC: control connection and hello, then the data connection and the
@@ -84,6 +87,7 @@ class PhoneSimulator {
   void ReadControl();  // reader thread
   void HandleMessage(const LinkMessage& message);
   void AnswerChunkRequest(const QByteArray& payload);
+  void DelayChunkAnswer();
   void SendKeepAlives();  // keep-alive thread
   void EndSession();
   void Log(const std::string& line);
