@@ -23,8 +23,12 @@ void TThrBackWork::WaitFor() {
 }
 
 void TThrBackWork::Execute() {
-  if (view_.ViewerHidden()) view_.syncCalls_.Call([this] { view_.CaptureBackground(); });
-  FetchOne();
+  // Whatever goes wrong, the window hears the fetch's end.
+  try {
+    if (view_.ViewerHidden()) view_.syncCalls_.Call([this] { view_.CaptureBackground(); });
+    FetchOne();
+  } catch (...) {
+  }
   const bool stopped = view_.abortLoad_.IsSet();
   view_.syncCalls_.Call([this, stopped] { view_.FinishFetch(stopped); });
   ended_.store(true);
@@ -66,8 +70,10 @@ void TThrBackWork::ShowPicture(const QString& path) {
   cache.PlanNeighbours(job_.Names, job_.Sizes, job_.ItemIndex);
 
   bool taken = false;
-  cache.WaitWhileLoading(name);
-  if (cache.FindSlot(name) >= 0) {
+  // Animations are decoded here, where their frames are loaded too; slots hold still pictures.
+  const bool animation = PictureKind(path) == pkGif;
+  if (!animation) cache.WaitWhileLoading(name, key);
+  if (!animation && cache.FindSlot(name, key) >= 0) {
     gui.Call([&] { taken = view_.TakeCachedPicture(name, key, path); });
   }
   if (!taken) {

@@ -18,6 +18,10 @@ bool SameName(const QString& a, const QString& b) {
   return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+bool Holds(const TImgCache& slot, const QString& name, const QString& key) {
+  return SameName(slot.Name, name) && slot.Key == key;
+}
+
 }  // namespace
 
 void TImgCache::Reset(TSlotState state) {
@@ -49,7 +53,9 @@ void TThrImgCache::PlanNeighbours(const QStringList& names, const QStringList& s
   std::lock_guard lock(lock_);
   requests_.clear();
   requestSizes_.clear();
-  for (const int entry : NeighbourIndexes(static_cast<int>(names.size()), index)) {
+  const std::vector<int> neighbours = NeighbourIndexes(static_cast<int>(names.size()), index);
+  neighboursPlanned_ = !neighbours.empty();
+  for (const int entry : neighbours) {
     requests_.append(names[entry]);
     requestSizes_.append(entry < sizes.size() ? sizes[entry] : QString());
   }
@@ -68,7 +74,9 @@ void TThrImgCache::KickCache(const QString& name, const QString& key, bool reduc
     full_.Key = key;
     currentName_ = name;
     currentReduced_ = reduced;
-    if (requests_.isEmpty() || wakeCount_ >= MaxWakeCount) return;
+    // A list of one has no neighbours and prepares nothing. A pass that ran since the plan
+    // may have taken its wishes already; the worker is still woken for this picture.
+    if (!neighboursPlanned_ || wakeCount_ >= MaxWakeCount) return;
     ++wakeCount_;
   }
   changed_.notify_all();
@@ -81,33 +89,35 @@ void TThrImgCache::Clear() {
     full_.Reset(isPending);
     requests_.clear();
     requestSizes_.clear();
+    neighboursPlanned_ = false;
     currentName_.clear();
   }
   changed_.notify_all();
 }
 
-void TThrImgCache::WaitWhileLoading(const QString& name) {
+void TThrImgCache::WaitWhileLoading(const QString& name, const QString& key) {
   std::unique_lock lock(lock_);
   changed_.wait(lock, [&] {
     for (const TImgCache& slot : slots_) {
-      if (slot.State == isLoading && SameName(slot.Name, name)) return false;
+      if (slot.State == isLoading && Holds(slot, name, key)) return false;
     }
     return true;
   });
 }
 
-int TThrImgCache::FindSlot(const QString& name) const {
+int TThrImgCache::FindSlot(const QString& name, const std::optional<QString>& key) const {
   std::lock_guard lock(lock_);
   for (int slot = 0; slot < static_cast<int>(slots_.size()); ++slot) {
-    if (SameName(slots_[slot].Name, name)) return slot;
+    if (SameName(slots_[slot].Name, name) && (!key || slots_[slot].Key == *key)) return slot;
   }
   return -1;
 }
 
-bool TThrImgCache::TakeCached(const QString& name, bool fittedView, TImgCache& shown) {
+bool TThrImgCache::TakeCached(const QString& name, const QString& key, bool fittedView,
+                              TImgCache& shown) {
   std::lock_guard lock(lock_);
   for (TImgCache& slot : slots_) {
-    if (!SameName(slot.Name, name) || slot.State != isReady || slot.Picture.width() <= 0) continue;
+    if (!Holds(slot, name, key) || slot.State != isReady || slot.Picture.width() <= 0) continue;
     if (!fittedView && slot.Picture.width() != slot.Width) continue;  // a reduced decode
     std::swap(slot, shown);
     if (slot.Picture.width() < 1) {
@@ -155,21 +165,37 @@ void TThrImgCache::Run() {
       --wakeCount_;
     }
     if (Terminated()) return;
-    TakeRequests();
-    for (TImgCache& slot : slots_) {
-      if (env_.AbortLoad.IsSet()) break;
-      QString slotName;
-      QString current;
+    try {
+      ServeWakeUp();
+    } catch (...) {
+      // A pass that fails (out of memory, say) leaves its slots to the next wake-up; none may
+      // stay marked as being decoded, or a reload would wait for it.
       {
         std::lock_guard lock(lock_);
-        slotName = slot.Name;
-        current = currentName_;
+        for (TImgCache* slot : {&slots_[0], &slots_[1], &full_}) {
+          if (slot->State == isLoading) slot->State = isPending;
+        }
       }
-      if (!SameName(slotName, current)) FillSlot(slot, false);
+      changed_.notify_all();
     }
-    if (!env_.AbortLoad.IsSet()) FillSlot(full_, true);
     ++passes_;
   }
+}
+
+void TThrImgCache::ServeWakeUp() {
+  TakeRequests();
+  for (TImgCache& slot : slots_) {
+    if (env_.AbortLoad.IsSet()) break;
+    QString slotName;
+    QString current;
+    {
+      std::lock_guard lock(lock_);
+      slotName = slot.Name;
+      current = currentName_;
+    }
+    if (!SameName(slotName, current)) FillSlot(slot, false);
+  }
+  if (!env_.AbortLoad.IsSet()) FillSlot(full_, true);
 }
 
 // Drops the requests that are never prefetched, decides whether the full-resolution decode is
@@ -192,7 +218,7 @@ void TThrImgCache::TakeRequests() {
   }
   for (int slot = 0; slot < static_cast<int>(slots_.size()); ++slot) {
     TImgCache& mine = slots_[slot];
-    if (requests_.contains(mine.Name, Qt::CaseInsensitive) && !mine.Name.isEmpty()) continue;
+    if (!mine.Name.isEmpty() && Requested(mine.Name, mine.Key)) continue;
     const QString& other = slots_[1 - slot].Name;
     for (qsizetype i = 0; i < requests_.size(); ++i) {
       if (SameName(requests_[i], other)) continue;
@@ -202,6 +228,13 @@ void TThrImgCache::TakeRequests() {
       break;
     }
   }
+}
+
+bool TThrImgCache::Requested(const QString& name, const QString& key) const {
+  for (qsizetype i = 0; i < requests_.size(); ++i) {
+    if (SameName(requests_[i], name) && requestSizes_[i] == key) return true;
+  }
+  return false;
 }
 
 // FillSlot: gets the slot's file (downloading it if needed) and decodes it, reduced to the

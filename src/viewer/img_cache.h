@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "link/stop_flag.h"
@@ -78,15 +79,17 @@ class TThrImgCache {
   // Empties both slots, the full-resolution slot and the wishes (the viewer closed); a decode
   // under way is dropped when it ends.
   void Clear();
-  // Waits while a slot is decoding `name`, so that a picture about to be shown is taken from
-  // the slot instead of being decoded a second time. Not on the GUI thread.
-  void WaitWhileLoading(const QString& name);
-  // FindSlot: the slot (0 or 1) filled under `name` (ignoring case), or -1.
-  int FindSlot(const QString& name) const;
-  // TakeCached: when a slot holds a usable decode of `name` (ready, not empty, and full-size
-  // unless `fittedView`), exchanges it with `shown`, which then describes the new picture and
-  // leaves the one shown so far in the slot, ready for a step back (failed when empty).
-  bool TakeCached(const QString& name, bool fittedView, TImgCache& shown);
+  // Waits while a slot is decoding `name` of size `key`, so that a picture about to be shown is
+  // taken from the slot instead of being decoded a second time. Not on the GUI thread.
+  void WaitWhileLoading(const QString& name, const QString& key);
+  // FindSlot: the slot (0 or 1) filled under `name` (ignoring case) and, when given, the size
+  // text `key` (a file that changed its size is another picture); -1 if none.
+  int FindSlot(const QString& name, const std::optional<QString>& key = std::nullopt) const;
+  // TakeCached: when a slot holds a usable decode of `name` of size `key` (ready, not empty,
+  // and full-size unless `fittedView`), exchanges it with `shown`, which then describes the new
+  // picture and leaves the one shown so far in the slot, ready for a step back (failed when
+  // empty).
+  bool TakeCached(const QString& name, const QString& key, bool fittedView, TImgCache& shown);
   // For the full-resolution reload of picture `name`: waits while its prepared decode is still
   // being made, then moves it into `picture` (with its size and frame count) when it is there.
   // The full slot is empty afterwards either way.
@@ -101,8 +104,12 @@ class TThrImgCache {
 
  private:
   void Run();
+  // One wake-up: the wishes are given to the slots, which are then filled.
+  void ServeWakeUp();
   void TakeRequests();
   void FillSlot(TImgCache& slot, bool fullResolution);
+  // Whether request `name` of size `key` is among the wishes.
+  bool Requested(const QString& name, const QString& key) const;
   bool Terminated() const { return terminated_.load(); }
 
   TImgCacheEnv env_;
@@ -113,6 +120,7 @@ class TThrImgCache {
   TImgCache full_;
   QStringList requests_;      // CacheRequests
   QStringList requestSizes_;  // CacheRequestSizes
+  bool neighboursPlanned_ = false;  // the last plan named neighbours
   QString currentName_;
   bool currentReduced_ = false;
   std::atomic<bool> terminated_{false};

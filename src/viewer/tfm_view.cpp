@@ -4,10 +4,12 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QThread>
+#include <algorithm>
 
 #include "viewer/comma_text.h"
 #include "viewer/fetch_worker.h"
 #include "viewer/gif_decoder.h"
+#include "viewer/neighbour_plan.h"
 #include "viewer/picture_names.h"
 #include "viewer/picture_transforms.h"
 #include "viewer/screen_capture.h"
@@ -64,16 +66,14 @@ void TfmView::PostCommand(std::function<void()> command) {
 }
 
 void TfmView::RunCommands() {
-  for (;;) {
-    std::function<void()> command;
-    {
-      std::lock_guard lock(commandsMutex_);
-      if (commands_.empty()) return;
-      command = std::move(commands_.front());
-      commands_.pop_front();
-    }
-    command();
+  // Only what was queued on entry runs here: commands that come meanwhile wait for the next
+  // turn of the event loop, so that a flood of them can't keep it from other work.
+  std::deque<std::function<void()>> commands;
+  {
+    std::lock_guard lock(commandsMutex_);
+    commands.swap(commands_);
   }
+  for (auto& command : commands) command();
 }
 
 void TfmView::CreateParts() {
@@ -166,18 +166,25 @@ void TfmView::ShowList(int index, const QString& names, const QString& sizes) {
 
 void TfmView::StartFetch() {
   FLastRequest = std::chrono::steady_clock::now();
-  StopFetch();
+  // The image cache may be getting this very entry as a neighbour of the last one: then its
+  // download and decode go on and the fetch takes them over; otherwise they stop.
+  const std::vector<int> planned = NeighbourIndexes(static_cast<int>(FNames.size()), plannedIndex_);
+  const bool neighbour = std::find(planned.begin(), planned.end(), content_.ItemIndex) != planned.end();
+  StopFetch(!neighbour);
+  timerSlide_.stop();  // FinishFetch arms it again once this picture is in place
   abortLoad_.Set(false);
   if (imgCache_ == nullptr) return;  // not initialised, or freed
+  plannedIndex_ = content_.ItemIndex;
   fetch_ = std::make_unique<TThrBackWork>(
       *this, TFetchJob{FNames, FSizes, content_.ItemIndex, FSlideShow});
 }
 
-void TfmView::StopFetch() {
+void TfmView::StopFetch(bool stopPrefetch) {
+  // A fetch under way is always stopped; an ended one only when the image cache's work is
+  // unwanted too, since the flag stops that as well.
+  const bool running = fetch_ != nullptr && !fetch_->Ended();
+  if (running || stopPrefetch) abortLoad_.Set(true);
   if (!fetch_) return;
-  // Only a fetch still under way is stopped: setting the flag for one that has ended would
-  // also throw away the image cache's decode of the neighbour about to be shown.
-  if (!fetch_->Ended()) abortLoad_.Set(true);
   fetch_->Terminate();
   fetch_->WaitFor();
   fetch_.reset();
@@ -186,6 +193,8 @@ void TfmView::StopFetch() {
 bool TfmView::FetchRunning() const { return fetch_ != nullptr && !fetch_->Ended(); }
 
 void TfmView::FinishFetch(bool stopped) {
+  // The worker read the flag before it asked for this call; a stop that came meanwhile counts.
+  stopped = stopped || abortLoad_.IsSet();
   bool mayAppear = false;
   if (!stopped && FFetchResult.load() == FetchPresent) {
     FEmpty = imageCC1_->Picture().Width() == 0;
@@ -325,7 +334,7 @@ bool TfmView::TakeCachedPicture(const QString& name, const QString& key, const Q
   shown.Height = FSrcHeight;
   shown.FrameIndex = content_.Current.FrameIndex;
   shown.FrameCount = content_.Current.FrameCount;
-  if (!imgCache_->TakeCached(name, FittedView(), shown)) return false;
+  if (!imgCache_->TakeCached(name, key, FittedView(), shown)) return false;
   picture.SetBitmap(std::move(shown.Picture));
   FReduced = shown.Reduced;
   FSrcWidth = shown.Width;
@@ -435,6 +444,8 @@ void TfmView::Close() {
   closing_.store(true);
   abortLoad_.Set(true);
   setWindowOpacity(0.0);
+  tpTimer_->FindTimer(PoolItemAppear)->SetEnabled(false);
+  tpTimer_->FindTimer(PoolItemHideClose)->SetEnabled(false);
   StopFetch();
   StopSlideShow(false);
   content_.ItemIndex = -1;

@@ -138,7 +138,8 @@ class TfmView : public QWidget {
   Q_INVOKABLE void RunCommands();
   void CreateParts();
   void StartFetch();
-  void StopFetch();
+  // Stops the fetch worker; `stopPrefetch` also stops what the image cache is getting.
+  void StopFetch(bool stopPrefetch = true);
   void FinishFetch(bool stopped);
   void FirstAppearance();
   void RunTransition();
@@ -199,6 +200,7 @@ class TfmView : public QWidget {
   // The control holds a decode of Current (not a stand-in picture or nothing), which may be
   // handed to a cache slot for a step back.
   bool currentValid_ = false;
+  int plannedIndex_ = -1;  // the entry whose neighbours the image cache was last told to get
 
   std::atomic<bool> closing_{false};       // Closing
   std::atomic<bool> viewerHidden_{true};   // ViewerHidden

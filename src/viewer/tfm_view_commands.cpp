@@ -169,8 +169,11 @@ void TfmView::ImageCC1ReLoadPic() {
 }
 
 void TfmView::Transform(TViewAction action) {
-  if (ShowsAnimation() || !imageCC1_->Picture().IsBitmap()) return;
+  // Animations, and the loading and cannot-show pictures, are never turned.
+  if (ShowsAnimation() || !imageCC1_->Picture().IsBitmap() || !currentValid_) return;
   ImageCC1ReLoadPic();
+  // The turned bitmap is no decode of the file: a step back must not find it in a slot.
+  currentValid_ = false;
   const bool quarter = action == TViewAction::RotateLeft || action == TViewAction::RotateRight;
   if (quarter) {
     imageCC1_->SetSrcImgWidth(FSrcHeight);

@@ -111,7 +111,9 @@ TEST_F(ImgCacheTest, TakeCachedSwapsTheShownPictureIntoTheSlot) {
   shown.Key = a;
   shown.Picture = QImage(64, 48, QImage::Format_BGR888);
   shown.Width = 64;
-  EXPECT_TRUE(worker.TakeCached("/b.jpg", true, shown));
+  // A file that changed its size under the same name is another picture.
+  EXPECT_FALSE(worker.TakeCached("/b.jpg", "1", true, shown));
+  EXPECT_TRUE(worker.TakeCached("/b.jpg", b, true, shown));
   EXPECT_EQ(shown.Name, "/b.jpg");
   EXPECT_EQ(shown.Picture.size(), QSize(32, 24));
   const TImgCache slot = worker.SlotCopy(worker.FindSlot("/a.jpg"));
@@ -121,7 +123,7 @@ TEST_F(ImgCacheTest, TakeCachedSwapsTheShownPictureIntoTheSlot) {
   // A shown picture that is nothing (a stand-in was on screen) leaves a failed, unnamed slot.
   TImgCache nothing;
   nothing.Name = "/b.jpg";
-  EXPECT_TRUE(worker.TakeCached("/a.jpg", true, nothing));
+  EXPECT_TRUE(worker.TakeCached("/a.jpg", a, true, nothing));
   EXPECT_EQ(worker.FindSlot("/b.jpg"), -1);
 }
 
