@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/thread_priority.h"
 #include "viewer/fetch_picture.h"
 #include "viewer/neighbour_plan.h"
 #include "viewer/picture_loader.h"
@@ -158,6 +159,7 @@ TImgCache TThrImgCache::FullCopy() const {
 }
 
 void TThrImgCache::Run() {
+  platform::LowerThreadPriority();
   for (;;) {
     {
       std::unique_lock lock(lock_);

@@ -55,8 +55,9 @@ struct TImgCacheEnv {
 // TThrImgCache: the viewer's image-cache worker. After every new picture it downloads and
 // decodes the two neighbours in the list into two slots, and a full-resolution decode of the
 // current picture when that is a JPEG shown reduced, so that the next step of the list and the
-// first zoom find their pictures ready. Decodes run outside the lock; the lock guards the slots,
-// the request lists and every hand-over between a slot and the control. Any thread.
+// first zoom find their pictures ready. It runs below normal priority. Decodes run outside the
+// lock; the lock guards the slots, the request lists and every hand-over between a slot and the
+// control. Any thread.
 class TThrImgCache {
  public:
   explicit TThrImgCache(TImgCacheEnv env);
