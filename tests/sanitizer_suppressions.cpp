@@ -7,10 +7,12 @@ extern "C" {
 const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 // Qt is not built with ThreadSanitizer: how its own thread pool (QImage's multi-threaded scaling
-// and conversion) hands work over is invisible to it, so its allocations look like races.
+// and conversion) hands work over is invisible to it, so its allocations look like races. The
+// same holds for GLib, whose main context Qt's event dispatcher shares between its threads.
 const char* __tsan_default_suppressions() {
   return "called_from_lib:libQt6Core.so.6\n"
-         "called_from_lib:libQt6Gui.so.6\n";
+         "called_from_lib:libQt6Gui.so.6\n"
+         "race:libglib-2.0.so.0\n";
 }
 
 }  // extern "C"
