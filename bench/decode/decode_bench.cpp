@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_jpeg.h"
 #include "bench_support.h"
 #include "link/stop_flag.h"
 #include "viewer/picture_loader.h"
@@ -36,30 +37,9 @@ const QTemporaryDir& Folder() {
 
 // A camera-like JPEG (4:2:0, quality 90) of the test picture, written once.
 std::string WriteJpeg(int width, int height) {
-  const std::string path =
-      Folder().filePath(QString("p%1x%2.jpg").arg(width).arg(height)).toStdString();
-  const QImage picture = TestPicture(width, height, 3);
-  FILE* file = std::fopen(path.c_str(), "wb");
-  jpeg_compress_struct info;
-  jpeg_error_mgr error;
-  info.err = jpeg_std_error(&error);
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, file);
-  info.image_width = JDIMENSION(width);
-  info.image_height = JDIMENSION(height);
-  info.input_components = 3;
-  info.in_color_space = JCS_EXT_BGR;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, JpegQuality, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < info.image_height) {
-    JSAMPROW row = const_cast<uchar*>(picture.constScanLine(int(info.next_scanline)));
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::fclose(file);
-  return path;
+  const QString path = Folder().filePath(QString("p%1x%2.jpg").arg(width).arg(height));
+  zephra::bench::WriteJpeg(path, TestPicture(width, height, 3), JpegQuality);
+  return path.toStdString();
 }
 
 std::string WritePng(int width, int height) {

@@ -18,7 +18,6 @@
 // the peak resident memory it adds is set against a budget of four full-size decodes plus
 // 150 MiB ("peak_x_budget").
 #include <benchmark/benchmark.h>
-#include <jpeglib.h>
 #include <malloc.h>
 
 #include <QApplication>
@@ -39,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_jpeg.h"
 #include "bench_support.h"
 #include "link/stop_flag.h"
 #include "viewer/cache_folder.h"
@@ -74,31 +74,6 @@ const char* const PhoneFolder = "bench";
 
 // --- files -------------------------------------------------------------------------------------
 
-// A camera-like JPEG (4:2:0, quality 90) of `picture` at `path`; false when it can't be written.
-bool WriteJpeg(const QString& path, const QImage& picture) {
-  FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
-  if (file == nullptr) return false;
-  jpeg_compress_struct info;
-  jpeg_error_mgr error;
-  info.err = jpeg_std_error(&error);
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, file);
-  info.image_width = JDIMENSION(picture.width());
-  info.image_height = JDIMENSION(picture.height());
-  info.input_components = 3;
-  info.in_color_space = JCS_EXT_BGR;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, JpegQuality, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < info.image_height) {
-    JSAMPROW row = const_cast<uchar*>(picture.constScanLine(int(info.next_scanline)));
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  return std::fclose(file) == 0;
-}
-
 // A phone picture as the viewer sees it: its list name, the announced size and the cache file.
 struct TPictureFile {
   QString Name;
@@ -115,7 +90,8 @@ class TBenchCache {
   // Writes a 6000 x 4000 JPEG with texture `seed` as the cached file of list name `name`.
   TPictureFile Add(const QString& name, int seed) {
     TPictureFile file{name, {}, cache_.LocalPathOf(name)};
-    if (!WriteJpeg(file.Path, TestPicture(CameraSize.width(), CameraSize.height(), seed))) {
+    if (!bench::WriteJpeg(file.Path, TestPicture(CameraSize.width(), CameraSize.height(), seed),
+                          JpegQuality)) {
       return {};
     }
     file.Size = QString::number(QFile(file.Path).size());

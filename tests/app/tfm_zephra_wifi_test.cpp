@@ -1,4 +1,5 @@
 #include "app/tfm_zephra_wifi.h"
+#include "app_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -26,18 +27,7 @@ namespace {
 
 constexpr int ConnectTimeoutMs = 3000;
 
-// One offscreen application object for the whole test program.
-void EnsureApplication() {
-  static int argc = 1;
-  static char arg0[] = "app_test";
-  static char* argv[] = {arg0, nullptr};
-  if (QApplication::instance() == nullptr) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    new QApplication(argc, argv);  // lives until the process ends
-  }
-}
+using testing::EnsureApplication;
 
 bool Accepts(quint16 port) {
   QTcpSocket socket;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/tfm_zephra_wifi.h"
+#include "app_test_support.h"
 #include "phone/phone_simulator.h"
 #include "test_files.h"
 
@@ -28,17 +29,7 @@ using namespace std::chrono_literals;
 
 constexpr int DeadlineMs = 20000;
 
-void EnsureApplication() {
-  static int argc = 1;
-  static char arg0[] = "app_test";
-  static char* argv[] = {arg0, nullptr};
-  if (QApplication::instance() == nullptr) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    new QApplication(argc, argv);  // lives until the process ends
-  }
-}
+using testing::EnsureApplication;
 
 // Runs the GUI thread's event loop, where the viewer's workers have their calls served, until
 // `condition` holds or `ms` passed; returns the condition.
