@@ -281,8 +281,10 @@ void TfmView::RunTransition() {
 // The desktop, dimmed, behind everything the window shows. Without a screen to read the window's
 // own colour stands in.
 void TfmView::CaptureBackground() {
-  if (!CaptureScreen(bg_) || bg_.size() != size()) {
-    QImage plain(size(), QImage::Format_BGR888);
+  // At the screen's size, which the window takes when it comes up, whatever size the hidden
+  // window was left with (a window manager may have resized it).
+  if (!CaptureScreen(bg_) || bg_.size() != screenSize_) {
+    QImage plain(screenSize_, QImage::Format_BGR888);
     plain.fill(WindowColour());
     if (!bg_.isNull()) {
       QPainter painter(&plain);
@@ -301,13 +303,14 @@ void TfmView::ShowStandIn(const QImage& picture) {
   imageCC1_->SetSrcImgWidth(0);
   FReduced = false;
   currentValid_ = false;
+  standIn_ = true;
 }
 
 void TfmView::TakeSnapshot() {
   FEmpty = false;
   imgSlideEff_->hide();
   QImage& surface = imgSlideEff_->Bitmap();
-  surface = bg_.isNull() ? QImage(size(), QImage::Format_BGR888) : bg_.copy();
+  surface = bg_.isNull() ? QImage(screenSize_, QImage::Format_BGR888) : bg_.copy();
   if (bg_.isNull()) surface.fill(WindowColour());
   QPainter painter(&surface);
   imageCC1_->DrawTo(painter);
@@ -341,6 +344,7 @@ bool TfmView::TakeCachedPicture(const QString& name, const QString& key, const Q
   FSrcHeight = shown.Height;
   content_.Current = {name, path, key, shown.FrameIndex, shown.FrameCount, 0, 0};
   currentValid_ = true;
+  standIn_ = false;
   return true;
 }
 
@@ -354,6 +358,7 @@ void TfmView::PlaceDecoded(TImgCache decoded, const QString& path,
   FSrcHeight = decoded.Height;
   FReduced = decoded.Reduced;
   currentValid_ = !decoded.Picture.isNull();
+  standIn_ = false;
   widgets::TImageCCPicture& picture = imageCC1_->Picture();
   if (animation) {
     picture.SetAnimation(std::move(*animation));

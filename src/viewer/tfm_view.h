@@ -200,6 +200,7 @@ class TfmView : public QWidget {
   // The control holds a decode of Current (not a stand-in picture or nothing), which may be
   // handed to a cache slot for a step back.
   bool currentValid_ = false;
+  bool standIn_ = false;  // the control shows the loading or the cannot-show picture
   int plannedIndex_ = -1;  // the entry whose neighbours the image cache was last told to get
 
   std::atomic<bool> closing_{false};       // Closing

@@ -170,7 +170,7 @@ void TfmView::ImageCC1ReLoadPic() {
 
 void TfmView::Transform(TViewAction action) {
   // Animations, and the loading and cannot-show pictures, are never turned.
-  if (ShowsAnimation() || !imageCC1_->Picture().IsBitmap() || !currentValid_) return;
+  if (ShowsAnimation() || !imageCC1_->Picture().IsBitmap() || standIn_) return;
   ImageCC1ReLoadPic();
   // The turned bitmap is no decode of the file: a step back must not find it in a slot.
   currentValid_ = false;

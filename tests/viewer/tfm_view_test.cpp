@@ -240,8 +240,9 @@ TEST_F(TfmViewTest, TransformsWorkOnTheFullPictureAndTheWheelZoomsOncePerTwentyM
   EXPECT_EQ(bitmap.size(), QSize(960, 1280));
   // Turned clockwise: the red top-left quadrant is now top right.
   EXPECT_TRUE(testing::Near(bitmap.pixel(900, 50), qRgb(255, 0, 0)));
-  view.HandleKey('D', ctrlAlt);
+  view.HandleKey('D', ctrlAlt);  // every further turn turns again
   EXPECT_EQ(view.SrcWidth(), 960);
+  EXPECT_TRUE(testing::Near(view.ImageCC1().Picture().Bitmap().pixel(50, 1230), qRgb(255, 0, 0)));
   view.HandleKey('R', TShiftState{true, true, true});  // with Shift: nothing
   EXPECT_EQ(view.SrcWidth(), 960);
 
