@@ -49,7 +49,8 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
     std::uint16_t httpPort = install::HttpPort;  // the download server's; 0: ephemeral (tests)
     viewer::TViewerConfig viewer;                // the viewer's intervals and screen
     std::chrono::milliseconds ipListInterval = IpListInterval;  // the hotspot watch's period
-    std::function<shell::IServiceControl::Clock::time_point()> now;  // the hotspot watch's clock; empty: the real one
+    // The hotspot watch's clock; empty: the real one.
+    std::function<shell::IServiceControl::Clock::time_point()> now;
   };
 
   // FormCreate: the tray icon (visible at once; it appears when a system tray exists), the
@@ -136,7 +137,7 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   link::TPhoneLink link_;
   link::TRequestCounter requestCounter_;
   link::TDownloadThread downloadThread_;
-  std::unique_ptr<viewer::TfmView> view_;      // the viewer window, while the service exists
+  std::unique_ptr<viewer::TfmView> view_;        // the viewer window, while the service exists
   std::shared_ptr<viewer::TViewerPort> viewer_;  // the link's way to it
   QMenu popMenu_;
   QSystemTrayIcon trayIcon_;  // after popMenu_: it refers to the menu until destroyed

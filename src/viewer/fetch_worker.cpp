@@ -50,8 +50,8 @@ void TThrBackWork::FetchOne() {
   if (abortLoad.IsSet()) return;
   gui.Call([this] { view_.TakeSnapshot(); });
   if (abortLoad.IsSet()) return;
-  const TFetchResult result = FetchPicture(view_.cache_, view_.requests_, name, size, abortLoad,
-                                           view_.config_.FetchWait);
+  const TFetchResult result =
+      FetchPicture(view_.cache_, view_.requests_, name, size, abortLoad, view_.config_.FetchWait);
   view_.FFetchResult.store(result.Code);
   if (result.Code == FetchPresent && !abortLoad.IsSet()) ShowPicture(result.Path);
 }

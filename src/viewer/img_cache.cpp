@@ -15,9 +15,7 @@ namespace {
 // Wake-ups beyond this many are dropped: one pass serves them all.
 constexpr int MaxWakeCount = 100;
 
-bool SameName(const QString& a, const QString& b) {
-  return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 bool Holds(const TImgCache& slot, const QString& name, const QString& key) {
   return SameName(slot.Name, name) && slot.Key == key;
@@ -136,8 +134,7 @@ bool TThrImgCache::TakeCached(const QString& name, const QString& key, bool fitt
 bool TThrImgCache::TakeFull(const QString& name, TImgCache& picture) {
   std::unique_lock lock(lock_);
   changed_.wait(lock, [&] { return full_.State != isLoading || full_.Name != name; });
-  const bool usable =
-      full_.Name == name && full_.State == isReady && full_.Picture.width() > 0;
+  const bool usable = full_.Name == name && full_.State == isReady && full_.Picture.width() > 0;
   if (usable) picture = std::move(full_);
   full_.Reset(isPending);
   return usable;
@@ -211,8 +208,8 @@ void TThrImgCache::TakeRequests() {
       requestSizes_.removeAt(i);
     }
   }
-  const bool wantFull = SameName(full_.Name, currentName_) && currentReduced_ &&
-                        PictureKind(full_.Name) == pkJpeg;
+  const bool wantFull =
+      SameName(full_.Name, currentName_) && currentReduced_ && PictureKind(full_.Name) == pkJpeg;
   if (!wantFull) {
     full_.Reset(isFailed);
   } else if (full_.State != isReady) {

@@ -119,8 +119,8 @@ class TThrImgCache {
   int wakeCount_ = 0;  // FWake's count
   std::array<TImgCache, 2> slots_;
   TImgCache full_;
-  QStringList requests_;      // CacheRequests
-  QStringList requestSizes_;  // CacheRequestSizes
+  QStringList requests_;            // CacheRequests
+  QStringList requestSizes_;        // CacheRequestSizes
   bool neighboursPlanned_ = false;  // the last plan named neighbours
   QString currentName_;
   bool currentReduced_ = false;

@@ -125,9 +125,9 @@ void TfmView::InitViewer() {
   content_.ItemIndex = -1;
   FEmpty = false;
   setGeometry(0, 0, screenSize_.width(), screenSize_.height());
-  imgCache_ = std::make_unique<TThrImgCache>(TImgCacheEnv{
-      cache_, requests_, abortLoad_, screenSize_, config_.FetchWait,
-      [this] { return fittedView_.load(); }});
+  imgCache_ = std::make_unique<TThrImgCache>(TImgCacheEnv{cache_, requests_, abortLoad_,
+                                                          screenSize_, config_.FetchWait,
+                                                          [this] { return fittedView_.load(); }});
 }
 
 void TfmView::resizeEvent(QResizeEvent* event) {
@@ -169,7 +169,8 @@ void TfmView::StartFetch() {
   // The image cache may be getting this very entry as a neighbour of the last one: then its
   // download and decode go on and the fetch takes them over; otherwise they stop.
   const std::vector<int> planned = NeighbourIndexes(static_cast<int>(FNames.size()), plannedIndex_);
-  const bool neighbour = std::find(planned.begin(), planned.end(), content_.ItemIndex) != planned.end();
+  const bool neighbour =
+      std::find(planned.begin(), planned.end(), content_.ItemIndex) != planned.end();
   StopFetch(!neighbour);
   timerSlide_.stop();  // FinishFetch arms it again once this picture is in place
   abortLoad_.Set(false);
@@ -240,6 +241,7 @@ void TfmView::FirstAppearance() {
   if (content_.Current.FrameCount > 1 && PictureKind(content_.Current.Path) == pkGif) {
     if (auto frames = LoadGifFrames(content_.Current.Path, abortLoad_)) {
       imageCC1_->Picture().SetAnimation(std::move(*frames));
+      currentValid_ = false;  // an animation is never handed to a cache slot
     }
   }
   tpTimer_->FindTimer(PoolItemAppear)->SetEnabled(true);

@@ -9,9 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
-#include <mutex>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "link/stop_flag.h"
 #include "viewer/cache_folder.h"
@@ -200,14 +200,14 @@ class TfmView : public QWidget {
   // The control holds a decode of Current (not a stand-in picture or nothing), which may be
   // handed to a cache slot for a step back.
   bool currentValid_ = false;
-  bool standIn_ = false;  // the control shows the loading or the cannot-show picture
+  bool standIn_ = false;   // the control shows the loading or the cannot-show picture
   int plannedIndex_ = -1;  // the entry whose neighbours the image cache was last told to get
 
-  std::atomic<bool> closing_{false};       // Closing
-  std::atomic<bool> viewerHidden_{true};   // ViewerHidden
-  std::atomic<bool> fittedView_{true};     // the control's view style is a fitted one
-  bool commandBusy_ = false;               // CommandBusy
-  TWheelGate wheelGate_;                   // LastWheel
+  std::atomic<bool> closing_{false};      // Closing
+  std::atomic<bool> viewerHidden_{true};  // ViewerHidden
+  std::atomic<bool> fittedView_{true};    // the control's view style is a fitted one
+  bool commandBusy_ = false;              // CommandBusy
+  TWheelGate wheelGate_;                  // LastWheel
   bool freed_ = false;
 
   std::mutex commandsMutex_;

@@ -1,13 +1,14 @@
 // The neighbour plan and the image-cache worker with real files in a cache folder.
 
+#include "viewer/img_cache.h"
+
 #include <gtest/gtest.h>
 
 #include <QThread>
 
 #include "link/stop_flag.h"
-#include "viewer/img_cache.h"
-#include "viewer/neighbour_plan.h"
 #include "view_test_support.h"
+#include "viewer/neighbour_plan.h"
 
 namespace zephra::viewer {
 namespace {

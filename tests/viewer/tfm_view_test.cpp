@@ -1,5 +1,7 @@
 // The viewer window on Qt's offscreen platform, with its pictures already in the cache.
 
+#include "viewer/tfm_view.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -9,7 +11,6 @@
 #include "link/stop_flag.h"
 #include "test_files.h"
 #include "view_test_support.h"
-#include "viewer/tfm_view.h"
 
 namespace zephra::viewer {
 namespace {
@@ -177,8 +178,8 @@ TEST_F(TfmViewTest, StepsTakeThePrefetchedNeighbourAndKeepThePreviousForAStepBac
   ASSERT_TRUE(WaitForFetch());
   TThrImgCache& cache = *view.CacheWorker();
   ASSERT_TRUE(SpinUntil([&] {
-    return cache.FindSlot("/p0.jpg") >= 0 && cache.SlotCopy(cache.FindSlot("/p0.jpg")).State ==
-                                                 isReady &&
+    return cache.FindSlot("/p0.jpg") >= 0 &&
+           cache.SlotCopy(cache.FindSlot("/p0.jpg")).State == isReady &&
            cache.FindSlot("/p2.jpg") >= 0 &&
            cache.SlotCopy(cache.FindSlot("/p2.jpg")).State == isReady;
   }));

@@ -2,10 +2,10 @@
 
 #include <QByteArray>
 #include <QColor>
-#include <memory>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
 
 #include "viewer/cache_folder.h"
 
