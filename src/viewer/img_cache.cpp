@@ -140,11 +140,6 @@ bool TThrImgCache::TakeFull(const QString& name, TImgCache& picture) {
   return usable;
 }
 
-QStringList TThrImgCache::Requests() const {
-  std::lock_guard lock(lock_);
-  return requests_;
-}
-
 TImgCache TThrImgCache::SlotCopy(int slot) const {
   std::lock_guard lock(lock_);
   return slots_.at(slot);

@@ -96,8 +96,7 @@ class TThrImgCache {
   // The full slot is empty afterwards either way.
   bool TakeFull(const QString& name, TImgCache& picture);
 
-  // What the worker currently wants and holds, for tests.
-  QStringList Requests() const;
+  // What the worker currently holds, for tests.
   TImgCache SlotCopy(int slot) const;
   TImgCache FullCopy() const;
   // Wake-ups served so far, for tests.
