@@ -19,6 +19,8 @@ packages=(
   curl
   # the demo and the end-to-end tests: a virtual display, a tray, input, screenshots, CJK glyphs
   xvfb xauth x11-utils xdotool imagemagick icewm fonts-wqy-microhei
+  # the Debian package (dpkg-shlibdeps) and the check of the installed menu entries
+  dpkg-dev desktop-file-utils
 )
 
 missing=()
