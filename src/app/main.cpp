@@ -65,7 +65,9 @@ int main(int argc, char* argv[]) {
   QObject::connect(&form, &TfmZephraWifi::FormClosed, &app, &QCoreApplication::quit);
   running = &form;
 
-  if (form.StartService()) {
+  // A close request served while the service started has ended everything already; the loop
+  // would then never be told to quit.
+  if (form.StartService() && !form.Closed()) {
     app.exec();
   }
 

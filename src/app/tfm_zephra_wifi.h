@@ -77,6 +77,9 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   // The shutdown: icon off, timer off, viewer gone, every connection dropped, servers off,
   // toast removed; then FormClosed. Later calls do nothing.
   void FormClose();
+  // True once the shutdown ran, which may happen before the event loop runs: StartService lets
+  // pending events (a close request among them) run while it shows its toast.
+  bool Closed() const { return closed_; }
 
   QSystemTrayIcon& TrayIcon() { return trayIcon_; }
   QMenu& PopMenu() { return popMenu_; }

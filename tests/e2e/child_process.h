@@ -4,10 +4,15 @@
 
 namespace zephra::e2e {
 
-// A child process that is asked to end (SIGTERM), then killed, whatever happened before.
+// Makes `process`, once started, receive SIGTERM when the thread that starts it ends, so that
+// nothing the tests start outlives a test program that crashed or was killed.
+void EndWithThisProcess(QProcess& process);
+
+// A child process that is asked to end (SIGTERM), then killed, whatever happened before. It
+// also ends when the test program dies.
 class ChildProcess {
  public:
-  ChildProcess() = default;
+  ChildProcess() { EndWithThisProcess(process_); }
   ~ChildProcess() { Stop(); }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

@@ -2,32 +2,20 @@
 // stand-in, a phone simulator in this process on the program's fixed ports, and the screen read
 // back from the X server.
 
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <chrono>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "e2e_fixture.h"
 #include "link/link_constants.h"
 #include "phone/phone_messages.h"
-#include "phone/phone_simulator.h"
 #include "test_files.h"
-#include "virtual_display.h"
 
 namespace zephra::e2e {
 namespace {
@@ -37,192 +25,34 @@ using phone::PhonePicture;
 using viewer::testing::EncodeJpeg;
 using viewer::testing::Near;
 
-constexpr int StartMs = 20000;  // a child process comes up
-constexpr int ShowMs = 20000;   // a picture reaches the screen
-constexpr int PollMs = 50;
-constexpr int ConnectMs = 1000;
-
-constexpr QRgb DesktopColour = qRgb(200, 200, 200);
 // The desktop as the viewer shows it behind the picture: dimmed to 40/255.
 constexpr int DimmedDesktop = 200 * 40 / 255;
 constexpr int DimTolerance = 8;
-constexpr int ColourTolerance = 40;
 
-constexpr char ViewerTitle[] = "Orvex看图";
-constexpr char PhoneName[] = "e2e-phone";
-constexpr char CacheBelowHome[] = "zephra.wifi/Cache";
-
-const QPoint Centre(ScreenWidth / 2, ScreenHeight / 2);
 // Points of the desktop beside every picture used here (none is wider than twice its height,
 // so even fitted to the screen it leaves bands above and below), away from the stand-in's window
 // at the top left, the close button at the top right and the toast at the bottom right.
 const QPoint DesktopPoints[] = {{512, 60}, {800, 60}, {512, 720}};
 
-// Flat colours far from the desktop's greys and from each other.
-const QRgb Palette[] = {qRgb(220, 30, 30), qRgb(30, 200, 50), qRgb(40, 60, 230), qRgb(230, 210, 30),
-                        qRgb(200, 40, 210)};
+// The largest comment segment a JPEG can carry (its length field counts itself).
+constexpr int LargestComment = 0xFFFF - 2;
 
-void EnsureCoreApplication() {
-  static int argc = 1;
-  static char arg0[] = "e2e_test";
-  static char* argv[] = {arg0, nullptr};
-  if (QCoreApplication::instance() == nullptr) {
-    new QCoreApplication(argc, argv);  // lives until the process ends
+// `jpeg` with comment segments of `padding` bytes in all right after its start marker: the same
+// picture in a file of several chunks.
+QByteArray WithComments(const QByteArray& jpeg, int padding) {
+  QByteArray segments;
+  for (int left = padding; left > 0; left -= LargestComment) {
+    const int length = std::min(left, LargestComment) + 2;
+    segments += QByteArray("\xFF\xFE", 2);
+    segments += static_cast<char>(length >> 8);
+    segments += static_cast<char>(length & 0xFF);
+    segments += QByteArray(length - 2, 'c');
   }
+  return jpeg.left(2) + segments + jpeg.mid(2);
 }
 
-template <typename Condition>
-bool Eventually(Condition condition, int ms = ShowMs) {
-  QDeadlineTimer deadline(ms);
-  while (!condition()) {
-    if (deadline.hasExpired()) return false;
-    QThread::msleep(PollMs);
-  }
-  return true;
-}
-
-bool PortFree(quint16 port) {
-  QTcpServer probe;
-  return probe.listen(QHostAddress::AnyIPv4, port);
-}
-
-bool Accepts(quint16 port) {
-  QTcpSocket socket;
-  socket.connectToHost(QHostAddress::LocalHost, port);
-  return socket.waitForConnected(ConnectMs);
-}
-
-// A 2:1 picture in one colour, smaller than the screen.
-QByteArray SolidJpeg(QRgb colour) {
-  QImage image(320, 160, QImage::Format_RGB32);
-  image.fill(colour);
-  return EncodeJpeg(image);
-}
-
-class ViewerE2eTest : public ::testing::Test {
+class ViewerE2eTest : public ProgramE2eTest {
  protected:
-  void SetUp() override {
-    EnsureCoreApplication();
-    if (!XServer::Instance().Up()) GTEST_SKIP() << "no Xvfb";
-    for (const quint16 port : {link::ControlPort, link::DataPort}) {
-      if (!PortFree(port)) GTEST_SKIP() << "port " << port << " is in use";
-    }
-    ASSERT_TRUE(dir_.isValid());
-    x_ = std::make_unique<XClient>();
-    ASSERT_TRUE(x_->Ok());
-    x_->PaintRoot(DesktopColour);
-    ASSERT_NO_FATAL_FAILURE(StartStandin());
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
-  }
-
-  void TearDown() override {
-    phone_.reset();
-    if (appStarted_) {
-      // SIGTERM closes the program like its menu does: promptly and cleanly.
-      EXPECT_TRUE(app_.Stop()) << "the program did not end on SIGTERM";
-      EXPECT_EQ(app_.Process().exitStatus(), QProcess::NormalExit);
-      EXPECT_EQ(app_.Process().exitCode(), 0);
-    }
-    standin_.Stop();
-    x_.reset();
-  }
-
-  // The program offers the link only while the partner runs: the stand-in comes first.
-  void StartStandin() {
-    standin_.Process().setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    standin_.Process().start(QStringLiteral(HOTSPOT_STANDIN_PATH), {});
-    ASSERT_TRUE(standin_.Process().waitForReadyRead(StartMs)) << "the stand-in did not come up";
-    ASSERT_TRUE(standin_.Process().readLine().startsWith("ready"));
-  }
-
-  // The program on the virtual display, with caches, settings and its single-instance lock in
-  // the test's folder; waits until both link ports listen.
-  void StartProgram() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("DISPLAY"), qEnvironmentVariable("DISPLAY"));
-    for (const char* variable : {"XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
-      const QString folder = dir_.filePath(QString::fromLatin1(variable));
-      ASSERT_TRUE(QDir().mkpath(folder));
-      QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-      environment.insert(QString::fromLatin1(variable), folder);
-    }
-    QProcess& app = app_.Process();
-    app.setProcessEnvironment(environment);
-    app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    app.setStandardOutputFile(QProcess::nullDevice());
-    app.start(QStringLiteral(ZEPHRA_WIFI_PATH), {});
-    ASSERT_TRUE(app.waitForStarted(StartMs));
-    appStarted_ = true;
-    ASSERT_TRUE(Eventually(
-        [this] {
-          return !app_.Running() || (Accepts(link::ControlPort) && Accepts(link::DataPort));
-        },
-        StartMs))
-        << "the program did not open its ports";
-    ASSERT_TRUE(app_.Running()) << "the program ended with code " << app.exitCode();
-  }
-
-  QString CacheRoot() const {
-    return dir_.filePath(QStringLiteral("XDG_CACHE_HOME/") + QString::fromLatin1(CacheBelowHome));
-  }
-  QString PhoneCache() const {
-    return CacheRoot() + QLatin1Char('/') + QString::fromLatin1(PhoneName);
-  }
-  QStringList CachedFiles() const {
-    return QDir(PhoneCache()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-  }
-
-  // `bytes` as the phone's "/DCIM/<fileName>".
-  PhonePicture AddPicture(const QString& fileName, const QByteArray& bytes) {
-    const QString path = viewer::testing::WriteFile(dir_, fileName, bytes);
-    return {QStringLiteral("/DCIM/") + fileName, path, bytes.size()};
-  }
-
-  // The phone joins and sends its list (entry options.startIndex first).
-  void StartPhone(const QList<PhonePicture>& pictures, phone::PhoneOptions options = {}) {
-    options.host = "127.0.0.1";
-    options.name = PhoneName;
-    phone_ =
-        std::make_unique<phone::PhoneSimulator>(options, pictures, [this](const std::string& line) {
-          std::lock_guard lock(logMutex_);
-          log_.push_back(line);
-        });
-    ASSERT_TRUE(phone_->Start()) << phone_->LastError();
-  }
-
-  std::vector<std::string> Log() {
-    std::lock_guard lock(logMutex_);
-    return log_;
-  }
-  bool Logged(const std::string& line) {
-    const std::vector<std::string> log = Log();
-    return std::find(log.begin(), log.end(), line) != log.end();
-  }
-  // The picture names of the PC's chunk requests, in order.
-  std::vector<std::string> ChunkRequests() {
-    std::vector<std::string> names;
-    for (const std::string& line : Log()) {
-      const std::size_t at = line.find(" name=");
-      if (line.starts_with("<- chunk-request ") && at != std::string::npos) {
-        names.push_back(line.substr(at + 6));
-      }
-    }
-    return names;
-  }
-  int ChunkRequestsFor(const QString& name) {
-    const std::vector<std::string> names = ChunkRequests();
-    return static_cast<int>(std::count(names.begin(), names.end(), name.toStdString()));
-  }
-
-  bool ViewerMapped() { return x_->WindowMapped(QByteArray(ViewerTitle)); }
-  QRgb PixelAt(QPoint point) {
-    const QImage screen = x_->Grab();
-    return screen.isNull() ? QRgb(0) : screen.pixel(point);
-  }
-  bool WaitForColour(QPoint point, QRgb colour, int ms = ShowMs) {
-    return Eventually([&] { return Near(PixelAt(point), colour, ColourTolerance); }, ms);
-  }
   // The palette entry shown at the centre, when two samples a poll apart agree on one (a
   // transition under way shows neither).
   std::optional<int> ShownEntry(int count) {
@@ -251,22 +81,33 @@ class ViewerE2eTest : public ::testing::Test {
     ASSERT_EQ(moved, 0);
     ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {"key", "Escape"}), 0);
   }
-
-  QTemporaryDir dir_;
-  std::unique_ptr<XClient> x_;
-  ChildProcess standin_;
-  ChildProcess app_;
-  bool appStarted_ = false;
-  std::unique_ptr<phone::PhoneSimulator> phone_;
-  std::mutex logMutex_;
-  std::vector<std::string> log_;
 };
 
-TEST_F(ViewerE2eTest, FirstPictureComesUpOverTheDimmedDesktopAndIsCachedWhileTheProgramRuns) {
+// The road of one picture: hello, list, the PC's chunk requests in order, the cache file, the
+// screen.
+TEST_F(ViewerE2eTest, FirstPictureTravelsFromTheListToTheCacheAndComesUpOverTheDimmedDesktop) {
   // Red, green, blue and white quadrants; shown at its size or fitted, each quadrant covers the
-  // point 120 pixels left or right and 60 up or down from the centre.
-  const QByteArray bytes = EncodeJpeg(viewer::testing::Quadrants(480, 240));
+  // point 120 pixels left or right and 60 up or down from the centre. Comments make it a file
+  // of three chunks.
+  constexpr int Chunks = 3;
+  const QByteArray bytes = WithComments(EncodeJpeg(viewer::testing::Quadrants(480, 240)),
+                                        (Chunks - 1) * static_cast<int>(link::ChunkSize));
+  ASSERT_GT(bytes.size(), (Chunks - 1) * static_cast<qsizetype>(link::ChunkSize));
   StartPhone({AddPicture(QStringLiteral("a.jpg"), bytes)});
+
+  // The session is granted, then the list goes out and the file is asked for chunk by chunk.
+  const std::vector<std::string> hello = LogLines("<- hello-reply ");
+  ASSERT_EQ(hello.size(), 1u);
+  EXPECT_TRUE(hello[0].ends_with(" status=0")) << hello[0];
+  EXPECT_TRUE(Logged("-> list count=1 index=0"));
+  ASSERT_TRUE(Eventually([this] { return phone_->ChunksAnswered() >= Chunks; }));
+  const std::vector<std::string> requests = LogLines("<- chunk-request ");
+  ASSERT_EQ(requests.size(), static_cast<std::size_t>(Chunks));
+  for (int chunk = 0; chunk < Chunks; ++chunk) {
+    const std::string offset = " offset=" + std::to_string(chunk * link::ChunkSize) + " ";
+    EXPECT_NE(requests[chunk].find(offset), std::string::npos) << requests[chunk];
+    EXPECT_TRUE(requests[chunk].ends_with(" name=/DCIM/a.jpg")) << requests[chunk];
+  }
 
   ASSERT_TRUE(WaitForColour(Centre + QPoint(-120, -60), qRgb(255, 0, 0)));
   EXPECT_TRUE(ViewerMapped());

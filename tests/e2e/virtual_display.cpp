@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "child_process.h"
+
 namespace zephra::e2e {
 
 namespace {
@@ -36,8 +38,11 @@ XServer::XServer() {
   const QString screen = QStringLiteral("%1x%2x24").arg(ScreenWidth).arg(ScreenHeight);
   // Nobody reads its warnings; a full pipe would stall the server.
   server_.setStandardErrorFile(QProcess::nullDevice());
+  EndWithThisProcess(server_);
+  // Without -noreset the server starts over each time its last client leaves, between two tests
+  // say, and refuses the connections that come meanwhile.
   server_.start(QStringLiteral("Xvfb"),
-                {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", screen});
+                {"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", screen});
   if (!server_.waitForReadyRead(StartMs)) return;
   const QByteArray number = server_.readLine().trimmed();
   qputenv("DISPLAY", ":" + number);
@@ -104,6 +109,8 @@ QImage XClient::Grab() {
   return image;
 }
 
+unsigned XClient::Root() { return xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root; }
+
 QByteArray XClient::WindowTitle(unsigned window) {
   const auto cookie = xcb_get_property(connection_, 0, window, Atom("_NET_WM_NAME"),
                                        Atom("UTF8_STRING"), 0, LongestTitle);
@@ -113,22 +120,87 @@ QByteArray XClient::WindowTitle(unsigned window) {
                     xcb_get_property_value_length(reply.get()));
 }
 
-bool XClient::WindowMapped(const QByteArray& title) {
-  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+// WM_CLASS is "instance\0class\0".
+QByteArray XClient::WindowInstance(unsigned window) {
+  const auto cookie =
+      xcb_get_property(connection_, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, LongestTitle);
+  XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_, cookie, nullptr));
+  if (!reply || reply->format != 8) return {};
+  const QByteArray value(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                         xcb_get_property_value_length(reply.get()));
+  return value.left(value.indexOf('\0'));
+}
+
+qint64 XClient::WindowPid(unsigned window) {
+  const auto cookie =
+      xcb_get_property(connection_, 0, window, Atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1);
+  XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_, cookie, nullptr));
+  if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 4) return 0;
+  return *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+}
+
+std::optional<QRect> XClient::ScreenRect(unsigned window) {
+  XcbReply<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+  XcbReply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(
+      connection_, xcb_translate_coordinates(connection_, window, Root(), 0, 0), nullptr));
+  if (!geometry || !origin) return std::nullopt;
+  return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+}
+
+// Depth first; a window that isn't viewable hides its children.
+void XClient::AddViewable(unsigned parent, QList<Window>& windows) {
   XcbReply<xcb_query_tree_reply_t> tree(
-      xcb_query_tree_reply(connection_, xcb_query_tree(connection_, screen->root), nullptr));
-  if (!tree) return false;
+      xcb_query_tree_reply(connection_, xcb_query_tree(connection_, parent), nullptr));
+  if (!tree) return;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   const int count = xcb_query_tree_children_length(tree.get());
   for (int i = 0; i < count; ++i) {
     XcbReply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
         connection_, xcb_get_window_attributes(connection_, children[i]), nullptr));
-    if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
-        WindowTitle(children[i]) == title) {
-      return true;
-    }
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+    const std::optional<QRect> rect = ScreenRect(children[i]);
+    if (!rect) continue;
+    windows.append({children[i], WindowTitle(children[i]), WindowInstance(children[i]), *rect});
+    AddViewable(children[i], windows);
   }
-  return false;
+}
+
+QList<XClient::Window> XClient::ViewableWindows() {
+  QList<Window> windows;
+  AddViewable(Root(), windows);
+  return windows;
+}
+
+std::optional<XClient::Window> XClient::FindWindow(const QByteArray& title) {
+  for (const Window& window : ViewableWindows()) {
+    if (window.title == title) return window;
+  }
+  return std::nullopt;
+}
+
+bool XClient::SelectionOwned(const char* name) {
+  XcbReply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(
+      connection_, xcb_get_selection_owner(connection_, Atom(name)), nullptr));
+  return reply && reply->owner != XCB_WINDOW_NONE;
+}
+
+void XClient::WatchMappings() {
+  const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+  xcb_change_window_attributes(connection_, Root(), XCB_CW_EVENT_MASK, &mask);
+  Sync();
+}
+
+QList<qint64> XClient::MappedWindowPids() {
+  Sync();
+  QList<qint64> pids;
+  while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+    if ((event->response_type & ~0x80) == XCB_MAP_NOTIFY) {
+      pids << WindowPid(reinterpret_cast<xcb_map_notify_event_t*>(event)->window);
+    }
+    std::free(event);
+  }
+  return pids;
 }
 
 }  // namespace zephra::e2e

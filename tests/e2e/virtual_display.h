@@ -2,9 +2,12 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QProcess>
+#include <QRect>
 #include <QRgb>
 #include <QString>
+#include <optional>
 
 struct xcb_connection_t;
 
@@ -41,11 +44,35 @@ class XClient {
   void PaintRoot(QRgb colour);
   // The screen as shown, children of the root included; null when it can't be read.
   QImage Grab();
-  // True while a top-level window titled `title` (UTF-8) is mapped.
-  bool WindowMapped(const QByteArray& title);
+  // A window on screen: its id, _NET_WM_NAME, WM_CLASS instance and screen rectangle.
+  struct Window {
+    unsigned id = 0;
+    QByteArray title;
+    QByteArray instance;
+    QRect rect;
+  };
+  // Every viewable window, top-level or not, parents before their children.
+  QList<Window> ViewableWindows();
+  // The viewable window titled `title` (UTF-8), whether a window manager framed it or not.
+  std::optional<Window> FindWindow(const QByteArray& title);
+  bool WindowMapped(const QByteArray& title) { return FindWindow(title).has_value(); }
+  // True when the selection `name` (a system tray's, say) has an owner.
+  bool SelectionOwned(const char* name);
+
+  // From here on, MappedWindowPids collects the top-level windows that get mapped (without a
+  // window manager: every window a program shows).
+  void WatchMappings();
+  // The _NET_WM_PID of each top-level window mapped since the last call (0 where a window has
+  // none or is gone already).
+  QList<qint64> MappedWindowPids();
 
  private:
+  void AddViewable(unsigned parent, QList<Window>& windows);
   QByteArray WindowTitle(unsigned window);
+  QByteArray WindowInstance(unsigned window);
+  qint64 WindowPid(unsigned window);
+  std::optional<QRect> ScreenRect(unsigned window);
+  unsigned Root();
   unsigned Atom(const char* name);
   void Sync();
 

@@ -1,0 +1,118 @@
+#pragma once
+
+// What every end-to-end test shares: the real program on the test's virtual X display next to a
+// stand-in for the partner hotspot, a phone simulator in this process on the program's fixed
+// ports, and ways to read the screen, the cache folder and the phone's log.
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QList>
+#include <QPoint>
+#include <QProcessEnvironment>
+#include <QRgb>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QThread>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "phone/phone_simulator.h"
+#include "virtual_display.h"
+
+namespace zephra::e2e {
+
+inline constexpr int StartMs = 20000;  // a child process comes up
+inline constexpr int ShowMs = 20000;   // a picture reaches the screen
+inline constexpr int PollMs = 50;
+inline constexpr int ConnectMs = 1000;
+
+inline constexpr QRgb DesktopColour = qRgb(200, 200, 200);
+inline constexpr int ColourTolerance = 40;
+inline constexpr char PhoneName[] = "e2e-phone";
+inline const QPoint Centre(ScreenWidth / 2, ScreenHeight / 2);
+
+// Flat colours far from the desktop's greys and from each other.
+inline constexpr QRgb Palette[] = {qRgb(220, 30, 30), qRgb(30, 200, 50), qRgb(40, 60, 230),
+                                   qRgb(230, 210, 30), qRgb(200, 40, 210)};
+
+// The test program's QCoreApplication, made once.
+void EnsureCoreApplication();
+
+// Polls `condition` until it holds (true) or `ms` have passed (false).
+template <typename Condition>
+bool Eventually(Condition condition, int ms = ShowMs) {
+  QDeadlineTimer deadline(ms);
+  while (!condition()) {
+    if (deadline.hasExpired()) return false;
+    QThread::msleep(PollMs);
+  }
+  return true;
+}
+
+// True when this process could listen on `port` of every IPv4 address.
+bool PortFree(quint16 port);
+// True when a connection to `port` on 127.0.0.1 is accepted.
+bool Accepts(quint16 port);
+// A 2:1 picture in one colour, smaller than the screen, as a JPEG.
+QByteArray SolidJpeg(QRgb colour);
+
+class ProgramE2eTest : public ::testing::Test {
+ protected:
+  // Skips without Xvfb or with a link port taken; otherwise the desktop, the stand-in and the
+  // program, which then listens on both link ports.
+  void SetUp() override;
+  // The phone leaves, the program gets SIGTERM (and must end cleanly), the stand-in stops.
+  void TearDown() override;
+  // Runs before the stand-in and the program come up: a window manager, say.
+  virtual void StartDesktop() {}
+
+  // The partner's stand-in, run from a copy with a name of this test's own: the program counts
+  // the partner's processes by executable name, and other test runs on the machine have theirs.
+  void StartStandin();
+  void StopStandin();
+  // The program's environment: the virtual display, and caches, settings and the
+  // single-instance lock in the test's folder.
+  QProcessEnvironment ProgramEnvironment();
+  // Starts the program and waits until both link ports listen.
+  void StartProgram();
+
+  QString CacheRoot() const;
+  QString PhoneCache() const;
+  QStringList CachedFiles() const;
+
+  // `bytes` as the phone's "/DCIM/<fileName>".
+  phone::PhonePicture AddPicture(const QString& fileName, const QByteArray& bytes);
+  // The phone joins and sends its list (entry options.startIndex first).
+  void StartPhone(const QList<phone::PhonePicture>& pictures, phone::PhoneOptions options = {});
+
+  std::vector<std::string> Log();
+  bool Logged(const std::string& line);
+  // The lines of the phone's log that start with `prefix`, in order.
+  std::vector<std::string> LogLines(const std::string& prefix);
+  // The picture names of the PC's chunk requests, in order.
+  std::vector<std::string> ChunkRequests();
+  int ChunkRequestsFor(const QString& name);
+
+  bool ViewerMapped();
+  QRgb PixelAt(QPoint point);
+  bool WaitForColour(QPoint point, QRgb colour, int ms = ShowMs);
+
+  QTemporaryDir dir_;
+  std::unique_ptr<XClient> x_;
+  ChildProcess standin_;
+  ChildProcess app_;
+  bool appStarted_ = false;
+  std::unique_ptr<phone::PhoneSimulator> phone_;
+
+ private:
+  std::mutex logMutex_;
+  std::vector<std::string> log_;
+};
+
+}  // namespace zephra::e2e
