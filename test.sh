@@ -22,7 +22,7 @@ tests=(ctest --test-dir "$build_dir" --output-on-failure -j2 --timeout 300)
 # fixed ports, and an address ending in .1 (as on the PC's own hotspot) lets the end-to-end tests
 # download the phone app from the install window. Elsewhere they run on the machine's network and
 # skip what it doesn't allow.
-if [[ $(id -u) -eq 0 ]] && unshare -n true 2>/dev/null; then
+if [[ $(id -u) -eq 0 ]] && command -v ip >/dev/null && unshare -n true 2>/dev/null; then
   unshare -n bash -c '
     ip link set lo up
     ip link add zephra0 type veth peer name zephra1 &&
