@@ -84,6 +84,10 @@ bool TfmZephraWifi::StartService() {
     // The servers stay off until the hotspot watch finds the partner.
     ShowTip(TipPartnerMissing, TipMilliseconds);
   }
+  // The tip lets pending events run; a close request among them has shut everything down.
+  if (closed_) {
+    return true;
+  }
   watch_.TakeAddresses();
   timerIpList_.start();
   return true;

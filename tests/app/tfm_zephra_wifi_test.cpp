@@ -59,7 +59,11 @@ class TfmZephraWifiTest : public ::testing::Test {
       text = "192.168.137.1\r\n";
       return 1;
     };
-    hooks.showTip = [this](const QString& text, int ms) { tips_.emplace_back(text, ms); };
+    hooks.showTip = [this](const QString& text, int ms) {
+      tips_.emplace_back(text, ms);
+      // The real tip lets pending events run: a close request may be served right here.
+      if (closeOnTip_ != nullptr) closeOnTip_->FormClose();
+    };
     hooks.closeTip = [this] { ++tipsClosed_; };
     hooks.showMessage = [this](const QString& text) { messages_ << text; };
     hooks.notInGameMode = [this] { return !gameMode_; };
@@ -76,6 +80,7 @@ class TfmZephraWifiTest : public ::testing::Test {
   QStringList messages_;
   int tipsClosed_ = 0;
   int formClosed_ = 0;
+  TfmZephraWifi* closeOnTip_ = nullptr;
 };
 
 TEST_F(TfmZephraWifiTest, TrayIconCarriesTitleEmbeddedIconAndTheMenuInOrder) {
@@ -169,6 +174,16 @@ TEST_F(TfmZephraWifiTest, CloseItemShutsEverythingDownOnce) {
   form->FormClose();
   EXPECT_EQ(formClosed_, 1);
   EXPECT_EQ(tipsClosed_, 1);
+}
+
+TEST_F(TfmZephraWifiTest, CloseDuringTheStartUpTipLeavesEverythingClosed) {
+  auto form = MakeForm(true);
+  closeOnTip_ = form.get();
+  EXPECT_TRUE(form->StartService());
+  EXPECT_TRUE(form->Closed());
+  EXPECT_EQ(formClosed_, 1);
+  EXPECT_FALSE(form->Link().ServerActive());
+  EXPECT_FALSE(form->TimerIpList().isActive()) << "the hotspot watch came back after the close";
 }
 
 TEST_F(TfmZephraWifiTest, WatchSwitchesTheServersWithThePartnerOnEveryThirdTick) {
