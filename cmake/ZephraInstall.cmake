@@ -3,7 +3,7 @@
 #
 #   cmake --install build                       (as root for the default prefix /usr/local)
 #   cmake -S . -B build-pkg -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-#         -DZEPHRA_BUILD_TESTS=OFF -DZEPHRA_BUILD_BENCH=OFF
+#         -DZEPHRA_BUILD_TESTS=OFF -DZEPHRA_BUILD_BENCH=OFF -DZEPHRA_APK=/path/to/Zephra.apk
 #   cmake --build build-pkg -j2 --target package
 #
 # Only the program is installed; the phone simulator and the hotspot stand-in are development
@@ -13,45 +13,40 @@ if(WIN32)
 endif()
 include(GNUInstallDirs)
 
-set(ZEPHRA_PROGRAM "${CMAKE_INSTALL_FULL_BINDIR}/zephra-wifi")
+if(NOT ZEPHRA_APK)
+  message(STATUS "The install window hands out a placeholder package: a build for users names "
+                 "the phone app with -DZEPHRA_APK=/path/to/Zephra.apk")
+endif()
+
 set(packaging "${PROJECT_SOURCE_DIR}/packaging")
 set(generated "${PROJECT_BINARY_DIR}/packaging")
-configure_file("${packaging}/zephra-wifi.desktop.in" "${generated}/zephra-wifi.desktop" @ONLY)
-configure_file("${packaging}/zephra-wifi-autostart.desktop.in"
-               "${generated}/autostart/zephra-wifi.desktop" @ONLY)
-configure_file("${packaging}/postinst" "${generated}/postinst" @ONLY
-               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
-                                WORLD_READ WORLD_EXECUTE)
 
 install(TARGETS zephra-wifi RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
-install(FILES "${generated}/zephra-wifi.desktop"
-        DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
-# Desktops start the entries of $XDG_CONFIG_DIRS/autostart (by default /etc/xdg/autostart) at
-# login; a user turns it off with a copy in ~/.config/autostart that says Hidden=true.
-# /usr/local/etc/xdg is not among the default places, so both system prefixes use /etc/xdg.
-if(CMAKE_INSTALL_PREFIX MATCHES "^/usr(/local)?/?$")
-  set(autostart_dir /etc/xdg/autostart)
-else()
-  set(autostart_dir "${CMAKE_INSTALL_FULL_SYSCONFDIR}/xdg/autostart")
-endif()
-install(FILES "${generated}/autostart/zephra-wifi.desktop" DESTINATION "${autostart_dir}")
+# The menu and autostart entries name the program by its full path, so they are written when
+# installing, for the prefix the install really goes to (`cmake --install --prefix` may change it).
+install(CODE "
+  set(ZEPHRA_PACKAGING_DIR \"${packaging}\")
+  set(ZEPHRA_ENTRY_DIR \"${generated}/entries\")
+  set(ZEPHRA_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+  set(ZEPHRA_DATADIR \"${CMAKE_INSTALL_DATADIR}\")")
+install(SCRIPT "${CMAKE_CURRENT_LIST_DIR}/ZephraInstallEntries.cmake")
 foreach(size 16 32 64)
   install(FILES "${PROJECT_SOURCE_DIR}/resources/zephra-${size}.png"
           DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps"
           RENAME zephra-wifi.png)
 endforeach()
-install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/zephra-wifi")
+install(FILES "${PROJECT_SOURCE_DIR}/README.md"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/zephra-wifi")
 
 # Port 86 is privileged: a direct install gives the program the capability to bind it. A staged
 # install (DESTDIR, as when packaging) leaves that to the package's postinst, because packages
 # don't carry file capabilities.
-install(CODE "set(ZEPHRA_INSTALLED_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zephra-wifi\")")
 install(CODE [[
   if("$ENV{DESTDIR}" STREQUAL "")
     find_program(ZEPHRA_SETCAP setcap PATHS /usr/sbin /sbin NO_CACHE)
     if(ZEPHRA_SETCAP)
-      execute_process(
-        COMMAND "${ZEPHRA_SETCAP}" cap_net_bind_service=+ep "${ZEPHRA_INSTALLED_PROGRAM}"
+      set(program "${CMAKE_INSTALL_PREFIX}/${ZEPHRA_BINDIR}/zephra-wifi")
+      execute_process(COMMAND "${ZEPHRA_SETCAP}" cap_net_bind_service=+ep "${program}"
         RESULT_VARIABLE result ERROR_VARIABLE error)
       if(result EQUAL 0)
         message(STATUS "zephra-wifi may now bind port 86 (cap_net_bind_service)")
@@ -64,6 +59,22 @@ install(CODE [[
     endif()
   endif()
 ]])
+
+# The package installs into the configured prefix: its install script and its list of
+# configuration files can name the paths now.
+set(ZEPHRA_PROGRAM "${CMAKE_INSTALL_FULL_BINDIR}/zephra-wifi")
+configure_file("${packaging}/postinst" "${generated}/postinst" @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+include("${CMAKE_CURRENT_LIST_DIR}/ZephraAutostartDir.cmake")
+zephra_autostart_dir(autostart_dir "${CMAKE_INSTALL_PREFIX}")
+set(package_control "${generated}/postinst")
+# An administrator's change to the autostart entry (Hidden=true for everyone, say) survives
+# upgrades when dpkg knows it as a configuration file.
+if(autostart_dir MATCHES "^/etc/")
+  file(WRITE "${generated}/conffiles" "${autostart_dir}/zephra-wifi.desktop\n")
+  list(APPEND package_control "${generated}/conffiles")
+endif()
 
 set(CPACK_PACKAGE_NAME zephra-wifi)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
@@ -87,5 +98,5 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libcap2-bin")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "fonts-wqy-microhei | fonts-noto-cjk | fonts-arphic-ukai, qt6-image-formats-plugins")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${generated}/postinst")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${package_control}")
 include(CPack)

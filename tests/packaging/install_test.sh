@@ -2,8 +2,13 @@
 # Installs the build into a staging folder and builds the Debian package from it, then checks
 # what a user's system would get: the program, valid menu and autostart entries that start it,
 # the icon, the README, and a package that declares its run-time needs and sets port 86 up.
-#   install_test.sh <build folder> <install prefix>
+# Exits 77 (a skip) when the Debian tools it needs are missing.
+#   install_test.sh <build folder> <configured install prefix>
 set -euo pipefail
+
+for tool in desktop-file-validate dpkg-deb cpack; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
+done
 
 build=$1
 prefix=$2
@@ -44,6 +49,16 @@ for entry in "$menu" "$autostart"; do
   grep -qx "Icon=zephra-wifi" "$entry" || fail "$entry names another icon"
 done
 
+# An install into another prefix than the configured one: the entries follow it.
+other=/opt/zephra
+DESTDIR="$stage/other" cmake --install "$build" --prefix "$other" >"$stage/other.log"
+other_menu="$stage/other$other/share/applications/zephra-wifi.desktop"
+other_autostart="$stage/other$other/etc/xdg/autostart/zephra-wifi.desktop"
+grep -qx "Exec=$other/bin/zephra-wifi" "$other_menu" || fail "the menu entry ignores --prefix"
+grep -qx "Exec=$other/bin/zephra-wifi" "$other_autostart" || fail "the autostart entry ignores --prefix"
+leaked=$(cd "$stage/other" && find . -type f ! -path "./${other#/}/*")
+[[ -z $leaked ]] || fail "installed outside --prefix $other: $leaked"
+
 # The package, from the same build.
 (cd "$stage" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$stage/deb" >"$stage/cpack.log") ||
   { cat "$stage/cpack.log" >&2; fail "cpack failed"; }
@@ -61,6 +76,9 @@ else
     [[ $contents == *"$path"* ]] || fail "the package lacks $path"
   done
   dpkg-deb -e "$deb" "$stage/control"
+  grep -qx "/etc/xdg/autostart/zephra-wifi.desktop" "$stage/control/conffiles" 2>/dev/null ||
+    [[ $prefix != /usr && $prefix != /usr/local ]] ||
+    fail "the autostart entry is not a configuration file of the package"
   grep -q "setcap cap_net_bind_service=+ep $program" "$stage/control/postinst" ||
     fail "postinst does not give $program port 86"
 fi
