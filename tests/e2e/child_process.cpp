@@ -2,16 +2,23 @@
 
 #include <signal.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace zephra::e2e {
 
 namespace {
-constexpr int StopMs = 5000;
+// The exit code of a child whose parent died before it could ask to end with it.
+constexpr int OrphanExitCode = 127;
 }  // namespace
 
 void EndWithThisProcess(QProcess& process) {
-  // Runs in the child between fork and exec.
-  process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+  const pid_t parent = ::getpid();
+  // Runs in the child between fork and exec. A parent that died before prctl took effect sent
+  // no signal: the child has been handed to another process by then.
+  process.setChildProcessModifier([parent] {
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) ::_exit(OrphanExitCode);
+  });
 }
 
 bool ChildProcess::Stop() {

@@ -1,22 +1,25 @@
 #include "e2e_fixture.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QStandardPaths>
 #include <algorithm>
 #include <optional>
 
 #include "link/link_constants.h"
 #include "test_files.h"
+#include "viewer/viewer_constants.h"
 
 namespace zephra::e2e {
 
 namespace {
 
-constexpr char ViewerTitle[] = "Orvex看图";
+constexpr char ProgramName[] = "zephra-wifi";
+constexpr char Xdotool[] = "xdotool";
 constexpr char CacheBelowHome[] = "zephra.wifi/Cache";
 constexpr char ChunkRequestLine[] = "<- chunk-request ";
 constexpr char NameField[] = " name=";
@@ -32,28 +35,47 @@ void EnsureCoreApplication() {
   }
 }
 
-bool PortFree(quint16 port) {
-  QTcpServer probe;
-  return probe.listen(QHostAddress::AnyIPv4, port);
-}
-
-bool Accepts(quint16 port) {
-  QTcpSocket socket;
-  socket.connectToHost(QHostAddress::LocalHost, port);
-  return socket.waitForConnected(ConnectMs);
-}
-
 QByteArray SolidJpeg(QRgb colour) {
   QImage image(320, 160, QImage::Format_RGB32);
   image.fill(colour);
   return viewer::testing::EncodeJpeg(image);
 }
 
+bool XdotoolPresent() {
+  return !QStandardPaths::findExecutable(QString::fromLatin1(Xdotool)).isEmpty();
+}
+
+bool RunXdotool(const QStringList& arguments) {
+  return QProcess::execute(QString::fromLatin1(Xdotool), arguments) == 0;
+}
+
+// Without --sync: xdotool's wait for the pointer to move lasts 15 s when it is there already,
+// and the server takes the move before anything this or a later run of xdotool sends.
+bool MovePointer(QPoint point) {
+  return RunXdotool({"mousemove", QString::number(point.x()), QString::number(point.y())});
+}
+
+bool ClickAt(QPoint point, int button) {
+  return RunXdotool({"mousemove", QString::number(point.x()), QString::number(point.y()), "click",
+                     QString::number(button)});
+}
+
+bool PressKeys(const QStringList& keys) { return RunXdotool(QStringList{"key"} + keys); }
+
 void ProgramE2eTest::SetUp() {
   EnsureCoreApplication();
   if (!XServer::Instance().Up()) GTEST_SKIP() << "no Xvfb";
   for (const quint16 port : {link::ControlPort, link::DataPort}) {
-    if (!PortFree(port)) GTEST_SKIP() << "port " << port << " is in use";
+    if (PortFree(port)) continue;
+    // A build of the program with file capabilities outlives a crashed run (see
+    // EndWithThisProcess): a copy of this user's program on the port is a leftover to end.
+    for (const PortHolder& holder : PortHolders(port)) {
+      if (holder.name == QLatin1String(ProgramName) && holder.owner == ::geteuid()) {
+        FAIL() << ProgramName << " (pid " << holder.pid << ") holds port " << port
+               << ", left by an earlier run or started by hand: end it (kill " << holder.pid << ")";
+      }
+    }
+    GTEST_SKIP() << "port " << port << " is in use";
   }
   ASSERT_TRUE(dir_.isValid());
   x_ = std::make_unique<XClient>();
@@ -105,14 +127,23 @@ QProcessEnvironment ProgramE2eTest::ProgramEnvironment() {
   return environment;
 }
 
+void ProgramE2eTest::LaunchProgram(ChildProcess& program, ProgramOutput output) {
+  QProcess& process = program.Process();
+  process.setProcessEnvironment(ProgramEnvironment());
+  if (output == ProgramOutput::Captured) {
+    process.setProcessChannelMode(QProcess::MergedChannels);
+  } else {
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+  }
+  process.start(QStringLiteral(ZEPHRA_WIFI_PATH), {});
+  ASSERT_TRUE(process.waitForStarted(StartMs)) << process.errorString().toStdString();
+}
+
 void ProgramE2eTest::StartProgram() {
-  QProcess& app = app_.Process();
-  app.setProcessEnvironment(ProgramEnvironment());
-  app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  app.setStandardOutputFile(QProcess::nullDevice());
-  app.start(QStringLiteral(ZEPHRA_WIFI_PATH), {});
-  ASSERT_TRUE(app.waitForStarted(StartMs));
+  ASSERT_NO_FATAL_FAILURE(LaunchProgram(app_));
   appStarted_ = true;
+  QProcess& app = app_.Process();
   ASSERT_TRUE(Eventually(
       [this] { return !app_.Running() || (Accepts(link::ControlPort) && Accepts(link::DataPort)); },
       StartMs))
@@ -132,6 +163,10 @@ QStringList ProgramE2eTest::CachedFiles() const {
   return QDir(PhoneCache()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+bool ProgramE2eTest::CacheEmpty() const {
+  return QDir(CacheRoot()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
 phone::PhonePicture ProgramE2eTest::AddPicture(const QString& fileName, const QByteArray& bytes) {
   const QString path = viewer::testing::WriteFile(dir_, fileName, bytes);
   return {QStringLiteral("/DCIM/") + fileName, path, bytes.size()};
@@ -149,7 +184,8 @@ void ProgramE2eTest::StartPhone(const QList<phone::PhonePicture>& pictures,
   // A phone that left a moment ago holds the session until the program has seen it go.
   ASSERT_TRUE(Eventually(
       [this] { return phone_->Start() || phone_->HelloStatus() != std::optional(link::stBusy); },
-      ConnectMs));
+      BusySessionMs))
+      << "the session stayed busy: " << phone_->LastError();
   ASSERT_TRUE(phone_->Running()) << phone_->LastError();
 }
 
@@ -185,7 +221,7 @@ int ProgramE2eTest::ChunkRequestsFor(const QString& name) {
   return static_cast<int>(std::count(names.begin(), names.end(), name.toStdString()));
 }
 
-bool ProgramE2eTest::ViewerMapped() { return x_->WindowMapped(QByteArray(ViewerTitle)); }
+bool ProgramE2eTest::ViewerMapped() { return x_->WindowMapped(QByteArray(viewer::ViewerCaption)); }
 
 QRgb ProgramE2eTest::PixelAt(QPoint point) {
   const QImage screen = x_->Grab();

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "local_ports.h"
 #include "phone/phone_simulator.h"
 #include "virtual_display.h"
 
@@ -30,7 +31,8 @@ namespace zephra::e2e {
 inline constexpr int StartMs = 20000;  // a child process comes up
 inline constexpr int ShowMs = 20000;   // a picture reaches the screen
 inline constexpr int PollMs = 50;
-inline constexpr int ConnectMs = 1000;
+// A phone that left a moment ago holds the session until the program has seen it go.
+inline constexpr int BusySessionMs = 5000;
 
 inline constexpr QRgb DesktopColour = qRgb(200, 200, 200);
 inline constexpr int ColourTolerance = 40;
@@ -55,17 +57,27 @@ bool Eventually(Condition condition, int ms = ShowMs) {
   return true;
 }
 
-// True when this process could listen on `port` of every IPv4 address.
-bool PortFree(quint16 port);
-// True when a connection to `port` on 127.0.0.1 is accepted.
-bool Accepts(quint16 port);
 // A 2:1 picture in one colour, smaller than the screen, as a JPEG.
 QByteArray SolidJpeg(QRgb colour);
 
+// xdotool on the test's display: whether it is installed, and a run of it that ended with
+// success. Positions are in screen pixels; buttons are X's (1 left, 3 right).
+bool XdotoolPresent();
+bool RunXdotool(const QStringList& arguments);
+bool MovePointer(QPoint point);
+bool ClickAt(QPoint point, int button);
+// Presses and releases each key (X keysym names such as "Down" or "Return") in turn.
+bool PressKeys(const QStringList& keys);
+
+// Where a program started by LaunchProgram writes: standard error goes to the test's, standard
+// output nowhere; or both are kept for the test to read.
+enum class ProgramOutput { Forwarded, Captured };
+
 class ProgramE2eTest : public ::testing::Test {
  protected:
-  // Skips without Xvfb or with a link port taken; otherwise the desktop, the stand-in and the
-  // program, which then listens on both link ports.
+  // Skips without Xvfb or with a link port taken, and fails when a program of this user left
+  // by an earlier run holds one; otherwise the desktop, the stand-in and the program, which
+  // then listens on both link ports.
   void SetUp() override;
   // The phone leaves, the program gets SIGTERM (and must end cleanly), the stand-in stops.
   void TearDown() override;
@@ -79,16 +91,21 @@ class ProgramE2eTest : public ::testing::Test {
   // The program's environment: the virtual display, and caches, settings and the
   // single-instance lock in the test's folder.
   QProcessEnvironment ProgramEnvironment();
+  // Starts a copy of the program in `program` with that environment.
+  void LaunchProgram(ChildProcess& program, ProgramOutput output = ProgramOutput::Forwarded);
   // Starts the program and waits until both link ports listen.
   void StartProgram();
 
   QString CacheRoot() const;
   QString PhoneCache() const;
   QStringList CachedFiles() const;
+  // True when nothing, not even an empty folder, is left in the cache.
+  bool CacheEmpty() const;
 
   // `bytes` as the phone's "/DCIM/<fileName>".
   phone::PhonePicture AddPicture(const QString& fileName, const QByteArray& bytes);
-  // The phone joins and sends its list (entry options.startIndex first).
+  // The phone joins and sends its list (entry options.startIndex first), waiting up to
+  // BusySessionMs for the session of a phone that just left to end.
   void StartPhone(const QList<phone::PhonePicture>& pictures, phone::PhoneOptions options = {});
 
   std::vector<std::string> Log();

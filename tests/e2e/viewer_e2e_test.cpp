@@ -2,9 +2,7 @@
 // stand-in, a phone simulator in this process on the program's fixed ports, and the screen read
 // back from the X server.
 
-#include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 #include <QThread>
 #include <algorithm>
 #include <chrono>
@@ -75,11 +73,8 @@ class ViewerE2eTest : public ProgramE2eTest {
   }
   void PressEscape() {
     // Without a window manager the keyboard follows the pointer.
-    const int moved =
-        QProcess::execute(QStringLiteral("xdotool"),
-                          {"mousemove", QString::number(Centre.x()), QString::number(Centre.y())});
-    ASSERT_EQ(moved, 0);
-    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {"key", "Escape"}), 0);
+    ASSERT_TRUE(MovePointer(Centre));
+    ASSERT_TRUE(PressKeys({"Escape"}));
   }
 };
 
@@ -130,7 +125,7 @@ TEST_F(ViewerE2eTest, FirstPictureTravelsFromTheListToTheCacheAndComesUpOverTheD
 
   // Closing the program empties the cache.
   ASSERT_TRUE(app_.Stop());
-  EXPECT_TRUE(QDir(CacheRoot()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+  EXPECT_TRUE(CacheEmpty()) << CachedFiles().join(QLatin1Char(' ')).toStdString();
 }
 
 TEST_F(ViewerE2eTest, PicturesThatFailKeepTheViewerHiddenUntilOneShows) {
@@ -158,9 +153,7 @@ TEST_F(ViewerE2eTest, PicturesThatFailKeepTheViewerHiddenUntilOneShows) {
 }
 
 TEST_F(ViewerE2eTest, EscClosesAndTellsThePhoneWhileThePhonesCloseIsSilent) {
-  if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
-    GTEST_SKIP() << "no xdotool";
-  }
+  if (!XdotoolPresent()) GTEST_SKIP() << "no xdotool";
   StartPhone({AddPicture(QStringLiteral("a.jpg"), SolidJpeg(Palette[0]))});
   ASSERT_TRUE(WaitForColour(Centre, Palette[0]));
 

@@ -13,8 +13,7 @@ namespace zephra::e2e {
 
 namespace {
 
-constexpr int StartMs = 10000;
-constexpr int StopMs = 5000;
+constexpr int XServerStartMs = 10000;
 constexpr std::uint32_t AllPlanes = ~0u;
 constexpr std::uint32_t LongestTitle = 256;  // in 32-bit units
 
@@ -43,7 +42,7 @@ XServer::XServer() {
   // say, and refuses the connections that come meanwhile.
   server_.start(QStringLiteral("Xvfb"),
                 {"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", screen});
-  if (!server_.waitForReadyRead(StartMs)) return;
+  if (!server_.waitForReadyRead(XServerStartMs)) return;
   const QByteArray number = server_.readLine().trimmed();
   qputenv("DISPLAY", ":" + number);
   up_ = !number.isEmpty();
@@ -161,7 +160,8 @@ void XClient::AddViewable(unsigned parent, QList<Window>& windows) {
     if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) continue;
     const std::optional<QRect> rect = ScreenRect(children[i]);
     if (!rect) continue;
-    windows.append({children[i], WindowTitle(children[i]), WindowInstance(children[i]), *rect});
+    windows.append({children[i], WindowTitle(children[i]), WindowInstance(children[i]), *rect,
+                    attributes->override_redirect != 0});
     AddViewable(children[i], windows);
   }
 }

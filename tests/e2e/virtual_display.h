@@ -44,12 +44,14 @@ class XClient {
   void PaintRoot(QRgb colour);
   // The screen as shown, children of the root included; null when it can't be read.
   QImage Grab();
-  // A window on screen: its id, _NET_WM_NAME, WM_CLASS instance and screen rectangle.
+  // A window on screen: its id, _NET_WM_NAME, WM_CLASS instance, screen rectangle, and whether
+  // it bypasses the window manager (a popup menu or a tooltip does).
   struct Window {
     unsigned id = 0;
     QByteArray title;
     QByteArray instance;
     QRect rect;
+    bool overrideRedirect = false;
   };
   // Every viewable window, top-level or not, parents before their children.
   QList<Window> ViewableWindows();
