@@ -17,10 +17,14 @@ packages=(
   libzbar-dev libqrencode-dev
   # an independent HTTP client for the download server's tests
   curl
+  # fuzzing
+  clang libclang-rt-14-dev
   # the demo and the end-to-end tests: a virtual display, a tray, input, screenshots, CJK glyphs
   xvfb xauth x11-utils xdotool imagemagick icewm fonts-wqy-microhei
   # the Debian package (dpkg-shlibdeps) and the check of the installed menu entries
   dpkg-dev desktop-file-utils
+  # the tests' own network (ip) and the listening-port checks (ss)
+  iproute2
 )
 
 missing=()
