@@ -18,6 +18,11 @@ inline constexpr qint64 MaxPicturePixels = 300'000'000;
 // MaxPicturePixels needs.
 inline constexpr qint64 MaxPictureBytes = MaxPicturePixels * 3;
 
+// Most scans a progressive JPEG may have. Encoders write about ten; every scan is a pass over
+// all of the picture's coefficients, so a few kilobytes of repeated scans could otherwise keep a
+// decode busy for minutes.
+inline constexpr int MaxJpegScans = 1000;
+
 // Bytes of a picture of width x height with rows padded to 32 bits, as QImage lays them out.
 constexpr qint64 PaddedPictureBytes(qint64 width, qint64 height, int bytesPerPixel) {
   return ((width * bytesPerPixel + 3) / 4 * 4) * height;

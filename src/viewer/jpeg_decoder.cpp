@@ -65,7 +65,13 @@ void EmitMessage(j_common_ptr info, int level) {
   ++info->err->num_warnings;
 }
 
-void CheckStopFlag(j_common_ptr info) {
+// libjpeg's progress monitor: ends the decode when the stop flag is set, and fails it when a
+// progressive picture goes on past MaxJpegScans.
+void MonitorDecode(j_common_ptr info) {
+  if (info->is_decompressor &&
+      reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > MaxJpegScans) {
+    std::longjmp(ErrorOf(info).Jump, 1);
+  }
   const auto* monitor = reinterpret_cast<const TProgressMonitor*>(info->progress);
   if (monitor->Abort == nullptr || !monitor->Abort->IsSet()) return;
   ErrorOf(info).Aborted = true;
@@ -133,7 +139,7 @@ class TJpegDecompressor {
     FSource.Public.term_source = TermSource;
     FInfo.src = &FSource.Public;
     FProgress.Abort = abort;
-    FProgress.Public.progress_monitor = CheckStopFlag;
+    FProgress.Public.progress_monitor = MonitorDecode;
     FInfo.progress = &FProgress.Public;
     // Caps libjpeg's whole-image buffers as well (honoured where its memory manager can).
     FInfo.mem->max_memory_to_use = MaxPictureBytes;

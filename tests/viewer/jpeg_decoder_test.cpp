@@ -141,6 +141,31 @@ TEST_F(TJpegDecoderTest, DataThatEndsEarlyOrIsCorruptFailsInsteadOfShowingGrey) 
   }
 }
 
+// `jpeg` with its first scan (marker, header and entropy-coded data) repeated `copies` more times.
+QByteArray WithFirstScanRepeated(const QByteArray& jpeg, int copies) {
+  const qsizetype start = jpeg.indexOf("\xFF\xDA");
+  qsizetype end = start + 2;
+  // The scan's data runs to the next marker that is neither a stuffed byte nor a restart.
+  while (end + 1 < jpeg.size() &&
+         !(uchar(jpeg[end]) == 0xFF && uchar(jpeg[end + 1]) != 0 &&
+           (uchar(jpeg[end + 1]) < 0xD0 || uchar(jpeg[end + 1]) > 0xD7))) {
+    ++end;
+  }
+  const QByteArray scan = jpeg.mid(start, end - start);
+  return jpeg.left(end) + scan.repeated(copies) + jpeg.mid(end);
+}
+
+TEST_F(TJpegDecoderTest, EndlessProgressiveScansFailTheDecode) {
+  testing::TJpegOptions options;
+  options.Progressive = true;
+  const QByteArray jpeg = EncodeJpeg(Quadrants(16, 16), options);
+  // Repeated scans are a bogus progression, which libjpeg only warns about.
+  EXPECT_EQ(Decode(WithFirstScanRepeated(jpeg, 20), FullScale).Status, TDecodeStatus::Ok);
+  EXPECT_EQ(Decode(WithFirstScanRepeated(jpeg, MaxJpegScans), FullScale).Status,
+            TDecodeStatus::Failed);
+  EXPECT_TRUE(Target.isNull());
+}
+
 TEST_F(TJpegDecoderTest, AMissingEndMarkerAloneStillDecodes) {
   QByteArray jpeg = EncodeJpeg(Quadrants(32, 32));
   jpeg.chop(2);
