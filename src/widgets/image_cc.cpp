@@ -18,7 +18,7 @@ namespace {
 constexpr int DefaultSide = 105;
 // An enlargement of this much on an axis is drawn with solid blocks, never resampled.
 constexpr int BlockEnlargement = 2;
-constexpr int PannableZone = 1, PlainZone = 0;
+constexpr int PannableZone = 1;  // the zone value of a picture that can be panned
 
 int SaturatedAdd(int value, std::int64_t delta) {
   return static_cast<int>(std::clamp<std::int64_t>(value + delta, INT_MIN, INT_MAX));
