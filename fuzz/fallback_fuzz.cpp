@@ -7,8 +7,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "base/stop_flag.h"
 #include "fuzz_target.h"
-#include "link/stop_flag.h"
 #include "viewer/fallback_decoder.h"
 
 namespace {
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ZEPHRA_FUZZ_CHECK(file.write(reinterpret_cast<const char*>(data), qint64(size)) ==
                       qint64(size));
   }
-  zephra::link::TStopFlag abortLoad;
+  zephra::base::TStopFlag abortLoad;
   QImage target;
   const TFallbackDecode result = DecodeWithImageReader(target, path, abortLoad);
   QFile::remove(path);

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "base/stop_flag.h"
 #include "decoder_input.h"
 #include "fuzz_target.h"
-#include "link/stop_flag.h"
 #include "viewer/gif_composer.h"
 #include "viewer/gif_decoder.h"
 
@@ -25,7 +25,7 @@ constexpr int MaxScriptOffset = 32;
 
 void CheckDecoder(const std::uint8_t* data, std::size_t size) {
   zephra::fuzz::TInputDevice input(data, size);
-  zephra::link::TStopFlag abortLoad;
+  zephra::base::TStopFlag abortLoad;
   const auto frames = DecodeGifFrames(input.Device(), abortLoad);
   if (!frames) return;
   ZEPHRA_FUZZ_CHECK(!frames->Frames.empty());

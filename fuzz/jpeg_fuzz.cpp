@@ -3,9 +3,9 @@
 #include <QImage>
 #include <optional>
 
+#include "base/stop_flag.h"
 #include "decoder_input.h"
 #include "fuzz_target.h"
-#include "link/stop_flag.h"
 #include "viewer/jpeg_decoder.h"
 
 namespace {
@@ -18,7 +18,7 @@ constexpr std::size_t MaxInput = 65536;
 void CheckDecode(const std::uint8_t* data, std::size_t size, int scale,
                  const std::optional<TJpegHeader>& header) {
   zephra::fuzz::TInputDevice input(data, size);
-  zephra::link::TStopFlag abortLoad;
+  zephra::base::TStopFlag abortLoad;
   QImage target;
   const TJpegDecode result = DecodeJpeg(target, input.Device(), scale, true, abortLoad);
   if (result.Status != TDecodeStatus::Ok) {

@@ -5,9 +5,9 @@
 #include <array>
 #include <vector>
 
+#include "base/stop_flag.h"
 #include "decoder_input.h"
 #include "fuzz_target.h"
-#include "link/stop_flag.h"
 #include "viewer/png_decoder.h"
 
 namespace {
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> png(data, data + size);
   FixChunkCrcs(png);
   zephra::fuzz::TInputDevice input(png.data(), png.size());
-  zephra::link::TStopFlag abortLoad;
+  zephra::base::TStopFlag abortLoad;
   QImage target;
   const TDecodeStatus status = DecodePng(target, input.Device(), abortLoad);
   if (status != TDecodeStatus::Ok) {

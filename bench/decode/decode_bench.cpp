@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
+#include "base/stop_flag.h"
 #include "bench_jpeg.h"
 #include "bench_support.h"
-#include "link/stop_flag.h"
 #include "viewer/picture_loader.h"
 
 namespace {
@@ -99,7 +99,7 @@ void PlainPngDecode(const std::string& path) {
 void ScreenLoad(benchmark::State& state, const std::string& path,
                 const std::function<void()>& baseline, bool freshTarget = false) {
   QImage target;
-  zephra::link::TStopFlag stop;
+  zephra::base::TStopFlag stop;
   const QString name = QString::fromStdString(path);
   Compare(
       state, Rounds,

@@ -12,13 +12,13 @@
 #include <memory>
 
 #include "app/app_constants.h"
+#include "base/stop_flag.h"
 #include "install/http_server.h"
 #include "install/install_constants.h"
 #include "install/mime_table.h"
 #include "link/download_thread.h"
 #include "link/phone_link.h"
 #include "link/request_counter.h"
-#include "link/stop_flag.h"
 #include "platform/program_folder.h"
 #include "shell/hotspot_watch.h"
 #include "viewer/cache_folder.h"
@@ -88,7 +88,7 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   link::TDownloadThread& DownloadThread() { return downloadThread_; }
   link::TRequestCounter& RequestCounter() { return requestCounter_; }
   // The viewer's stop flag (AbortLoad).
-  link::TStopFlag& AbortLoad() { return abortLoad_; }
+  base::TStopFlag& AbortLoad() { return abortLoad_; }
   viewer::TCacheFolder& Cache() { return cache_; }
   viewer::TPictureRequests& Requests() { return requests_; }
   // The viewer window; nullptr before StartService and after DestroyViewer.
@@ -136,7 +136,7 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   const THooks hooks_;
   viewer::TCacheFolder cache_;
   viewer::TPictureRequests requests_;  // holds RequestService while the viewer exists
-  link::TStopFlag abortLoad_;
+  base::TStopFlag abortLoad_;
   link::TPhoneLink link_;
   link::TRequestCounter requestCounter_;
   link::TDownloadThread downloadThread_;

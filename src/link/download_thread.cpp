@@ -25,7 +25,7 @@ bool ReplaceFile(const QString& from, const QString& to) {
 
 }  // namespace
 
-TDownloadThread::TDownloadThread(TTransferState& transfer, SendFn send, TStopFlag& abortLoad,
+TDownloadThread::TDownloadThread(TTransferState& transfer, SendFn send, base::TStopFlag& abortLoad,
                                  std::chrono::milliseconds chunkWait)
     : transfer_(transfer), send_(std::move(send)), abortLoad_(abortLoad), chunkWait_(chunkWait) {
   abortToken_ = abortLoad_.Subscribe([this] { transfer_.Wake(); });

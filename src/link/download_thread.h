@@ -12,8 +12,8 @@
 #include <mutex>
 #include <thread>
 
+#include "base/stop_flag.h"
 #include "link/link_constants.h"
-#include "link/stop_flag.h"
 #include "link/transfer_state.h"
 
 namespace zephra::link {
@@ -31,7 +31,7 @@ class TDownloadThread {
 
   // Starts the thread at once; it waits for requests. `send` writes one whole message to the
   // session's phone; `abortLoad` is the viewer's stop flag. Both must outlive the engine.
-  TDownloadThread(TTransferState& transfer, SendFn send, TStopFlag& abortLoad,
+  TDownloadThread(TTransferState& transfer, SendFn send, base::TStopFlag& abortLoad,
                   std::chrono::milliseconds chunkWait = ChunkWait);
   // Stops the thread if Stop has not run.
   ~TDownloadThread();
@@ -74,7 +74,7 @@ class TDownloadThread {
 
   TTransferState& transfer_;
   const SendFn send_;
-  TStopFlag& abortLoad_;
+  base::TStopFlag& abortLoad_;
   const std::chrono::milliseconds chunkWait_;
   int abortToken_ = -1;
 

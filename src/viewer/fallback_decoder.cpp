@@ -5,7 +5,7 @@
 #include <mutex>
 #include <utility>
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 #include "viewer/decode_target.h"
 
 namespace zephra::viewer {
@@ -58,7 +58,7 @@ bool FlattenOnWhite(QImage image, QImage& target) {
 }  // namespace
 
 TFallbackDecode DecodeWithImageReader(QImage& target, const QString& path,
-                                      const link::TStopFlag& abortLoad) {
+                                      const base::TStopFlag& abortLoad) {
   TFallbackDecode result;
   const auto fail = [&](TDecodeStatus status) {
     target = QImage();

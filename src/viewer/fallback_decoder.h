@@ -5,7 +5,7 @@
 
 #include "viewer/decode_limits.h"
 
-namespace zephra::link {
+namespace zephra::base {
 class TStopFlag;
 }
 
@@ -23,6 +23,6 @@ struct TFallbackDecode {
 // process) to MaxPictureBytes when it is lower. `abortLoad` is checked before and after the read.
 // On any failure `target` is left empty.
 TFallbackDecode DecodeWithImageReader(QImage& target, const QString& path,
-                                      const link::TStopFlag& abortLoad);
+                                      const base::TStopFlag& abortLoad);
 
 }  // namespace zephra::viewer

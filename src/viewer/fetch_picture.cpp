@@ -9,21 +9,21 @@ namespace {
 // Wakes the request wait while `flag` is set; unsubscribes when it ends.
 class TStopWaker {
  public:
-  TStopWaker(link::TStopFlag& flag, TPictureRequests& requests)
+  TStopWaker(base::TStopFlag& flag, TPictureRequests& requests)
       : flag_(flag), token_(flag.Subscribe([&requests] { requests.Wake(); })) {}
   ~TStopWaker() { flag_.Unsubscribe(token_); }
   TStopWaker(const TStopWaker&) = delete;
   TStopWaker& operator=(const TStopWaker&) = delete;
 
  private:
-  link::TStopFlag& flag_;
+  base::TStopFlag& flag_;
   const int token_;
 };
 
 // Waits for request `id`: its outcome, the file turning up whole (another request brought it),
 // the stop flag or the deadline.
 int AwaitRequest(TPictureRequests& requests, std::int32_t id, const QString& path,
-                 std::int64_t size, link::TStopFlag& abortLoad, std::chrono::milliseconds wait) {
+                 std::int64_t size, base::TStopFlag& abortLoad, std::chrono::milliseconds wait) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
   std::uint64_t seen = requests.NewsCount();
   for (;;) {
@@ -49,7 +49,7 @@ int AwaitRequest(TPictureRequests& requests, std::int32_t id, const QString& pat
 }  // namespace
 
 TFetchResult FetchPicture(TCacheFolder& cache, TPictureRequests& requests, const QString& name,
-                          const QString& sizeText, link::TStopFlag& abortLoad,
+                          const QString& sizeText, base::TStopFlag& abortLoad,
                           std::chrono::milliseconds wait) {
   TFetchResult result;
   result.Path = cache.LocalPathOf(name);

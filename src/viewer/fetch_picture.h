@@ -3,7 +3,7 @@
 #include <QString>
 #include <chrono>
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 #include "viewer/cache_folder.h"
 #include "viewer/picture_requests.h"
 #include "viewer/viewer_constants.h"
@@ -21,7 +21,7 @@ struct TFetchResult {
 // requested again, since the engine never replaces a file that exists. Runs on the viewer's
 // workers.
 TFetchResult FetchPicture(TCacheFolder& cache, TPictureRequests& requests, const QString& name,
-                          const QString& sizeText, link::TStopFlag& abortLoad,
+                          const QString& sizeText, base::TStopFlag& abortLoad,
                           std::chrono::milliseconds wait = FetchWait);
 
 }  // namespace zephra::viewer

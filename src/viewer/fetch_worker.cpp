@@ -41,7 +41,7 @@ void TThrBackWork::FetchOne() {
   const QString name = job_.Names[job_.ItemIndex];
   const QString size = job_.ItemIndex < job_.Sizes.size() ? job_.Sizes[job_.ItemIndex] : QString();
   TSyncCalls& gui = view_.syncCalls_;
-  link::TStopFlag& abortLoad = view_.abortLoad_;
+  base::TStopFlag& abortLoad = view_.abortLoad_;
 
   if (!job_.SlideShow) {
     const TFetchNeed need = view_.cache_.NeedsFetch(name, size);
@@ -60,7 +60,7 @@ void TThrBackWork::FetchOne() {
 // image cache when a neighbour slot already holds it.
 void TThrBackWork::ShowPicture(const QString& path) {
   TSyncCalls& gui = view_.syncCalls_;
-  link::TStopFlag& abortLoad = view_.abortLoad_;
+  base::TStopFlag& abortLoad = view_.abortLoad_;
   const QString name = job_.Names[job_.ItemIndex];
   const QString key = job_.ItemIndex < job_.Sizes.size() ? job_.Sizes[job_.ItemIndex] : QString();
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 #include "viewer/decode_limits.h"
 #include "viewer/gif_composer.h"
 
@@ -66,7 +66,7 @@ std::vector<QRgb> PaletteOf(const ColorMapObject* map) {
 class TGifReader {
  public:
   // The screen must fit `maxBytes` twice: one composed frame and the screen being drawn.
-  TGifReader(GifFileType* gif, const link::TStopFlag& abortLoad, qint64 maxBytes)
+  TGifReader(GifFileType* gif, const base::TStopFlag& abortLoad, qint64 maxBytes)
       : FGif(gif),
         FAbort(abortLoad),
         FFrameBytes(PaddedPictureBytes(gif->SWidth, gif->SHeight, ScreenBytesPerPixel) +
@@ -163,7 +163,7 @@ class TGifReader {
   }
 
   GifFileType* FGif;
-  const link::TStopFlag& FAbort;
+  const base::TStopFlag& FAbort;
   const qint64 FFrameBytes;  // one composed screen and its records
   const qint64 FMaxBytes;
   TGifComposer FComposer;
@@ -178,7 +178,7 @@ class TGifReader {
 }  // namespace
 
 std::optional<widgets::TGifFrames> DecodeGifFrames(QIODevice& source,
-                                                   const link::TStopFlag& abortLoad,
+                                                   const base::TStopFlag& abortLoad,
                                                    qint64 maxBytes) {
   int error = 0;
   TGifFile gif(DGifOpen(&source, ReadFromDevice, &error));
@@ -191,7 +191,7 @@ std::optional<widgets::TGifFrames> DecodeGifFrames(QIODevice& source,
 }
 
 std::optional<widgets::TGifFrames> LoadGifFrames(const QString& path,
-                                                 const link::TStopFlag& abortLoad) {
+                                                 const base::TStopFlag& abortLoad) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
   return DecodeGifFrames(file, abortLoad);

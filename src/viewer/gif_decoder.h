@@ -8,7 +8,7 @@
 
 class QIODevice;
 
-namespace zephra::link {
+namespace zephra::base {
 class TStopFlag;
 }
 
@@ -27,11 +27,11 @@ inline constexpr qint64 GifFrameOverheadBytes = 256;
 // data is not a GIF, is truncated or corrupt, holds no frame, or `abortLoad` is set (checked
 // between rows).
 std::optional<widgets::TGifFrames> DecodeGifFrames(QIODevice& source,
-                                                   const link::TStopFlag& abortLoad,
+                                                   const base::TStopFlag& abortLoad,
                                                    qint64 maxBytes = MaxPictureBytes);
 
 // DecodeGifFrames on the file at `path`.
 std::optional<widgets::TGifFrames> LoadGifFrames(const QString& path,
-                                                 const link::TStopFlag& abortLoad);
+                                                 const base::TStopFlag& abortLoad);
 
 }  // namespace zephra::viewer

@@ -14,7 +14,7 @@
 #include <optional>
 #include <thread>
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 #include "viewer/cache_folder.h"
 #include "viewer/picture_requests.h"
 #include "viewer/viewer_constants.h"
@@ -46,7 +46,7 @@ struct TImgCache {
 struct TImgCacheEnv {
   TCacheFolder& Cache;
   TPictureRequests& Requests;
-  link::TStopFlag& AbortLoad;
+  base::TStopFlag& AbortLoad;
   QSize ScreenSize;
   std::chrono::milliseconds FetchWait = viewer::FetchWait;
   std::function<bool()> FittedView;

@@ -11,7 +11,7 @@
 #include <jerror.h>
 // clang-format on
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 #include "viewer/decode_target.h"
 #include "viewer/exif_orientation.h"
 
@@ -49,7 +49,7 @@ struct TSourceManager {
 
 struct TProgressMonitor {
   jpeg_progress_mgr Public;
-  const link::TStopFlag* Abort = nullptr;
+  const base::TStopFlag* Abort = nullptr;
 };
 
 TErrorManager& ErrorOf(j_common_ptr info) { return *reinterpret_cast<TErrorManager*>(info->err); }
@@ -122,7 +122,7 @@ qint64 RoundUp(qint64 count, int step) { return (count + step - 1) / step * step
 // false result.
 class TJpegDecompressor {
  public:
-  TJpegDecompressor(QIODevice& device, const link::TStopFlag* abort)
+  TJpegDecompressor(QIODevice& device, const base::TStopFlag* abort)
       : FBuffer(std::make_unique<JOCTET[]>(SourceBufferSize)) {
     FInfo.err = jpeg_std_error(&FError.Public);
     FError.Public.error_exit = ErrorExit;
@@ -258,7 +258,7 @@ std::optional<TJpegHeader> ReadJpegHeader(QIODevice& source) {
 }
 
 TJpegDecode DecodeJpeg(QImage& target, QIODevice& source, int scale, bool readOrientation,
-                       const link::TStopFlag& abortLoad) {
+                       const base::TStopFlag& abortLoad) {
   TJpegDecode result;
   TJpegDecompressor jpeg(source, &abortLoad);
   const auto fail = [&](TDecodeStatus status) {

@@ -7,7 +7,7 @@
 
 class QIODevice;
 
-namespace zephra::link {
+namespace zephra::base {
 class TStopFlag;
 }
 
@@ -40,6 +40,6 @@ struct TJpegDecode {
 // allocated. Stops at once when `abortLoad` is set. Data that ends early or is corrupt fails
 // rather than being padded with grey. On any failure `target` is left empty.
 TJpegDecode DecodeJpeg(QImage& target, QIODevice& source, int scale, bool readOrientation,
-                       const link::TStopFlag& abortLoad);
+                       const base::TStopFlag& abortLoad);
 
 }  // namespace zephra::viewer

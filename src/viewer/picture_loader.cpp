@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 #include "viewer/fallback_decoder.h"
 #include "viewer/jpeg_decoder.h"
 #include "viewer/picture_names.h"
@@ -57,7 +57,7 @@ bool ApplyOrientation(QImage& target, int orientation, TLoadResult& result) {
 }
 
 bool LoadJpeg(QImage& target, QFile& file, int orientation, int scale,
-              const link::TStopFlag& abortLoad, TLoadResult& result) {
+              const base::TStopFlag& abortLoad, TLoadResult& result) {
   const TJpegDecode decode = DecodeJpeg(target, file, scale, orientation == 0, abortLoad);
   if (decode.Status != TDecodeStatus::Ok || abortLoad.IsSet()) return false;
   result.Width = decode.Header.Width;
@@ -66,7 +66,7 @@ bool LoadJpeg(QImage& target, QFile& file, int orientation, int scale,
   return ApplyOrientation(target, orientation, result);
 }
 
-bool LoadThroughReader(QImage& target, const QString& path, const link::TStopFlag& abortLoad,
+bool LoadThroughReader(QImage& target, const QString& path, const base::TStopFlag& abortLoad,
                        TLoadResult& result) {
   const TFallbackDecode decode = DecodeWithImageReader(target, path, abortLoad);
   result.FrameCount = decode.FrameCount;
@@ -76,7 +76,7 @@ bool LoadThroughReader(QImage& target, const QString& path, const link::TStopFla
 }  // namespace
 
 TLoadResult LoadPicture(QImage& target, const QString& path, int orientation, int scale,
-                        const link::TStopFlag& abortLoad) {
+                        const base::TStopFlag& abortLoad) {
   TLoadResult result;
   QFile file(path);
   const TFileFormat format =
@@ -125,7 +125,7 @@ int ScaleForScreen(int width, int height, QSize screenSize) {
 }
 
 TLoadResult LoadPictureForScreen(QImage& target, const QString& path, QSize screenSize,
-                                 const link::TStopFlag& abortLoad) {
+                                 const base::TStopFlag& abortLoad) {
   if (PictureKind(path) == pkJpeg) {
     if (const std::optional<TJpegInfo> info = ReadJpegInfo(path)) {
       const int scale = ScaleForScreen(info->Width, info->Height, screenSize);

@@ -5,7 +5,7 @@
 #include <QString>
 #include <optional>
 
-namespace zephra::link {
+namespace zephra::base {
 class TStopFlag;
 }
 
@@ -38,7 +38,7 @@ struct TJpegInfo {
 // the file, the picture is above the caps of decode_limits.h, a quarter turn finds no memory, or
 // `abortLoad` is or becomes set.
 TLoadResult LoadPicture(QImage& target, const QString& path, int orientation, int scale,
-                        const link::TStopFlag& abortLoad);
+                        const base::TStopFlag& abortLoad);
 
 // The DCT scale for a picture of width x height (after orientation) on a screen: ratio :=
 // max(width / screen width, height / screen height) in integers; 1 below 2, 2 for 2 and 3, 3
@@ -49,7 +49,7 @@ int ScaleForScreen(int width, int height, QSize screenSize);
 // decoded at ScaleForScreen with the header's orientation, and reports the header's size;
 // anything else is LoadPicture at full size.
 TLoadResult LoadPictureForScreen(QImage& target, const QString& path, QSize screenSize,
-                                 const link::TStopFlag& abortLoad);
+                                 const base::TStopFlag& abortLoad);
 
 // The parameters of the JPEG at `path`; nothing when its header cannot be read.
 std::optional<TJpegInfo> ReadJpegInfo(const QString& path);

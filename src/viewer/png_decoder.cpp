@@ -5,7 +5,7 @@
 #include <QIODevice>
 #include <csetjmp>
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 #include "viewer/decode_target.h"
 
 namespace zephra::viewer {
@@ -90,7 +90,7 @@ class TPngReader {
 
   // Reads every row of every pass into `pixels`, rows `stride` bytes apart; stops before the
   // next row once `abortLoad` is set, with `aborted` true.
-  bool ReadRows(uchar* pixels, qsizetype stride, const link::TStopFlag& abortLoad, bool& aborted) {
+  bool ReadRows(uchar* pixels, qsizetype stride, const base::TStopFlag& abortLoad, bool& aborted) {
     return Guarded([&] {
       for (int pass = 0; pass < FPasses; ++pass) {
         for (png_uint_32 y = 0; y < FHeight; ++y) {
@@ -116,7 +116,7 @@ class TPngReader {
 
 }  // namespace
 
-TDecodeStatus DecodePng(QImage& target, QIODevice& source, const link::TStopFlag& abortLoad) {
+TDecodeStatus DecodePng(QImage& target, QIODevice& source, const base::TStopFlag& abortLoad) {
   TPngReader png(source);
   const auto fail = [&target](TDecodeStatus status) {
     target = QImage();

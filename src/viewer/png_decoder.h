@@ -6,7 +6,7 @@
 
 class QIODevice;
 
-namespace zephra::link {
+namespace zephra::base {
 class TStopFlag;
 }
 
@@ -17,6 +17,6 @@ namespace zephra::viewer {
 // interlaced pictures are all taken; transparency is composited over white by libpng. The size
 // in the header is checked against the picture caps before anything is allocated, and
 // `abortLoad` between rows. Data that ends early fails. On any failure `target` is left empty.
-TDecodeStatus DecodePng(QImage& target, QIODevice& source, const link::TStopFlag& abortLoad);
+TDecodeStatus DecodePng(QImage& target, QIODevice& source, const base::TStopFlag& abortLoad);
 
 }  // namespace zephra::viewer

@@ -34,7 +34,7 @@ QColor WindowColour() { return QColor(ViewerColourRed, ViewerColourGreen, Viewer
 
 }  // namespace
 
-TfmView::TfmView(TCacheFolder& cache, TPictureRequests& requests, link::TStopFlag& abortLoad,
+TfmView::TfmView(TCacheFolder& cache, TPictureRequests& requests, base::TStopFlag& abortLoad,
                  TViewerConfig config, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       cache_(cache),

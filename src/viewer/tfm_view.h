@@ -13,7 +13,7 @@
 #include <memory>
 #include <mutex>
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 #include "viewer/cache_folder.h"
 #include "viewer/img_cache.h"
 #include "viewer/picture_requests.h"
@@ -68,7 +68,7 @@ class TfmView : public QWidget {
   Q_OBJECT
 
  public:
-  TfmView(TCacheFolder& cache, TPictureRequests& requests, link::TStopFlag& abortLoad,
+  TfmView(TCacheFolder& cache, TPictureRequests& requests, base::TStopFlag& abortLoad,
           TViewerConfig config = {}, QWidget* parent = nullptr);
   // FreeViewer, unless it ran.
   ~TfmView() override;
@@ -170,7 +170,7 @@ class TfmView : public QWidget {
 
   TCacheFolder& cache_;
   TPictureRequests& requests_;
-  link::TStopFlag& abortLoad_;  // AbortLoad
+  base::TStopFlag& abortLoad_;  // AbortLoad
   const TViewerConfig config_;
   const QSize screenSize_;
 

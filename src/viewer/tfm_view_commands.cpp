@@ -154,7 +154,7 @@ void TfmView::ImageCC1ReLoadPic() {
     placed = true;
   } else {
     QImage picture;
-    const link::TStopFlag never;
+    const base::TStopFlag never;
     const TLoadResult loaded = LoadPicture(picture, content_.Current.Path, 0, 1, never);
     content_.Current.Width = loaded.Width;
     content_.Current.Height = loaded.Height;

@@ -1,5 +1,4 @@
 #include "app/tfm_zephra_wifi.h"
-#include "app_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "app/about_text.h"
+#include "app_test_support.h"
 #include "phone/phone_simulator.h"
 #include "test_files.h"
 #include "viewer/fetch_picture.h"
@@ -293,7 +293,7 @@ TEST_F(TfmZephraWifiTest, APhonePictureLandsInTheCacheUnderItsHashAndClosingEmpt
   EXPECT_TRUE(cached.readAll() == bytes);
   cached.close();
   QImage shown;
-  link::TStopFlag noStop;
+  base::TStopFlag noStop;
   const viewer::TLoadResult loaded =
       viewer::LoadPictureForScreen(shown, result.Path, QSize(1920, 1080), noStop);
   EXPECT_TRUE(loaded.Success);

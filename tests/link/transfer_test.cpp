@@ -164,7 +164,7 @@ class TransferTest : public ::testing::Test {
 
   QTemporaryDir dir_;
   NullFolders folders_;
-  TStopFlag abortLoad_;
+  base::TStopFlag abortLoad_;
   RecordingDone done_;
   std::unique_ptr<TPhoneLink> link_;
   std::unique_ptr<TDownloadThread> engine_;

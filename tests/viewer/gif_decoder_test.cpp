@@ -6,7 +6,7 @@
 #include <QBuffer>
 #include <vector>
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 #include "test_files.h"
 
 namespace zephra::viewer {
@@ -38,7 +38,7 @@ class TGifDecoderTest : public ::testing::Test {
     return frames.Frames[frame].Image.pixel(x, y);
   }
 
-  link::TStopFlag Stop;
+  base::TStopFlag Stop;
 };
 
 TEST_F(TGifDecoderTest, ComposesEveryFrameWithItsDelayAndThePlayCount) {

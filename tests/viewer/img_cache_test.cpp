@@ -6,7 +6,7 @@
 
 #include <QThread>
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 #include "view_test_support.h"
 #include "viewer/neighbour_plan.h"
 
@@ -42,7 +42,7 @@ class ImgCacheTest : public ::testing::Test {
 
   TTestCache files_;
   TPictureRequests requests_;  // no request service: files not in the cache can't be had
-  link::TStopFlag abortLoad_;
+  base::TStopFlag abortLoad_;
   std::unique_ptr<TThrImgCache> worker_;
 };
 

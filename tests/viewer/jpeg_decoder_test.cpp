@@ -40,7 +40,7 @@ class TJpegDecoderTest : public ::testing::Test {
   }
 
   QImage Target;
-  link::TStopFlag Stop;
+  base::TStopFlag Stop;
 };
 
 TEST_F(TJpegDecoderTest, DecodesEachDctScaleStraightToBgr) {
@@ -146,9 +146,8 @@ QByteArray WithFirstScanRepeated(const QByteArray& jpeg, int copies) {
   const qsizetype start = jpeg.indexOf("\xFF\xDA");
   qsizetype end = start + 2;
   // The scan's data runs to the next marker that is neither a stuffed byte nor a restart.
-  while (end + 1 < jpeg.size() &&
-         !(uchar(jpeg[end]) == 0xFF && uchar(jpeg[end + 1]) != 0 &&
-           (uchar(jpeg[end + 1]) < 0xD0 || uchar(jpeg[end + 1]) > 0xD7))) {
+  while (end + 1 < jpeg.size() && !(uchar(jpeg[end]) == 0xFF && uchar(jpeg[end + 1]) != 0 &&
+                                    (uchar(jpeg[end + 1]) < 0xD0 || uchar(jpeg[end + 1]) > 0xD7))) {
     ++end;
   }
   const QByteArray scan = jpeg.mid(start, end - start);

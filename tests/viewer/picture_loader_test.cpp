@@ -50,7 +50,7 @@ class TPictureLoaderTest : public ::testing::Test {
 
   QTemporaryDir Dir;
   QImage Target;
-  link::TStopFlag Stop;
+  base::TStopFlag Stop;
 };
 
 struct TOrientationCase {

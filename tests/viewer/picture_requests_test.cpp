@@ -156,7 +156,7 @@ class FetchPictureTest : public PictureRequestsTest {
   }
 
   TCacheFolder cache_{temp_.path() + QStringLiteral("/cache")};
-  link::TStopFlag abort_;
+  base::TStopFlag abort_;
   QString name_ = QStringLiteral("/DCIM/a.jpg");
   std::future<void> engine_;
 };

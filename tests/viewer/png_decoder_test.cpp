@@ -70,7 +70,7 @@ class TPngDecoderTest : public ::testing::Test {
   }
 
   QImage Target;
-  link::TStopFlag Stop;
+  base::TStopFlag Stop;
 };
 
 TEST_F(TPngDecoderTest, DecodesPlainAndInterlacedPicturesExactlyIntoTheirTarget) {

@@ -163,7 +163,7 @@ QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArra
   return path;
 }
 
-TTrippingBuffer::TTrippingBuffer(const QByteArray& data, qint64 trip, link::TStopFlag& flag)
+TTrippingBuffer::TTrippingBuffer(const QByteArray& data, qint64 trip, base::TStopFlag& flag)
     : FData(data), FTrip(trip), FFlag(flag) {
   setBuffer(&FData);
   open(QIODevice::ReadOnly);

@@ -7,7 +7,7 @@
 #include <QString>
 #include <vector>
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 
 class QTemporaryDir;
 
@@ -58,7 +58,7 @@ QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArra
 // that comes while a decoder is busy.
 class TTrippingBuffer : public QBuffer {
  public:
-  TTrippingBuffer(const QByteArray& data, qint64 trip, link::TStopFlag& flag);
+  TTrippingBuffer(const QByteArray& data, qint64 trip, base::TStopFlag& flag);
 
  protected:
   qint64 readData(char* data, qint64 size) override;
@@ -67,7 +67,7 @@ class TTrippingBuffer : public QBuffer {
   QByteArray FData;
   qint64 FTrip;
   qint64 FRead = 0;
-  link::TStopFlag& FFlag;
+  base::TStopFlag& FFlag;
 };
 
 }  // namespace zephra::viewer::testing

@@ -8,7 +8,7 @@
 #include <QMouseEvent>
 #include <QThread>
 
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 #include "test_files.h"
 #include "view_test_support.h"
 
@@ -65,7 +65,7 @@ class TfmViewTest : public ::testing::Test {
 
   testing::TTestCache files_;
   TPictureRequests requests_;
-  link::TStopFlag abortLoad_;
+  base::TStopFlag abortLoad_;
   std::unique_ptr<TfmView> view_;
   QStringList names_;
   QStringList sizeTexts_;

@@ -1,8 +1,8 @@
-#include "link/stop_flag.h"
+#include "base/stop_flag.h"
 
 #include <utility>
 
-namespace zephra::link {
+namespace zephra::base {
 
 void TStopFlag::Set(bool value) {
   value_.store(value);
@@ -23,4 +23,4 @@ void TStopFlag::Unsubscribe(int token) {
   wakers_.erase(token);
 }
 
-}  // namespace zephra::link
+}  // namespace zephra::base

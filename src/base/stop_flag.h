@@ -5,7 +5,7 @@
 #include <map>
 #include <mutex>
 
-namespace zephra::link {
+namespace zephra::base {
 
 // A program-wide stop flag such as the viewer's AbortLoad: written by one side, polled by the
 // others. Setting it also wakes every subscribed waiter, so that a wait on a condition variable
@@ -30,4 +30,4 @@ class TStopFlag {
   std::map<int, WakeFn> wakers_;
 };
 
-}  // namespace zephra::link
+}  // namespace zephra::base
