@@ -68,14 +68,24 @@ bool ParseOptions(int argc, char** argv, TOptions& options) {
   return true;
 }
 
-// The second process: it only waits, and ends with its parent.
+// The second process: it only waits, and ends with its parent. The quit signals stay blocked
+// except inside sigsuspend, so one that comes between the flag's check and the wait is held
+// until the wait instead of being lost.
 int RunCompanion(pid_t parent) {
+  sigset_t quitSignals;
+  sigemptyset(&quitSignals);
+  sigaddset(&quitSignals, SIGTERM);
+  sigaddset(&quitSignals, SIGINT);
+  sigset_t waitMask;
+  sigprocmask(SIG_BLOCK, &quitSignals, &waitMask);
+  sigdelset(&waitMask, SIGTERM);
+  sigdelset(&waitMask, SIGINT);
   prctl(PR_SET_PDEATHSIG, SIGTERM);
   if (getppid() != parent) {
     return 0;  // the parent ended before the death signal was armed
   }
   while (quitRequested == 0) {
-    pause();
+    sigsuspend(&waitMask);
   }
   return 0;
 }
