@@ -1,9 +1,11 @@
-// A 24 MB picture file moved from the phone simulator through the data channel and the transfer
-// engine into a cache folder on 127.0.0.1. The baseline, measured in the same run, is a plain
-// request/response loop on loopback with the same message sizes: a 60-byte request answered by
-// a 96016-byte message, one in flight. Each case reports MB/s and its ratio to the baseline
-// ("of_baseline", higher is better: the median over runs, each against a baseline run made just
-// before it). A reference case shows what keeping the file costs by itself.
+// A picture file moved from the phone simulator through the data channel and the transfer
+// engine into a cache folder. The baseline, measured in the same run, is a plain
+// request/response loop with the same message sizes (see plain_loop.h). Each case reports MB/s
+// and its ratio to the baseline ("of_baseline", higher is better: the median over runs, each
+// against a baseline run made just before it).
+// - On 127.0.0.1, a 24 MB file; a reference case shows what keeping the file costs by itself.
+// - "WifiLike": a 9.6 MB file through a relay that gives every connection a Wi-Fi hotspot's
+//   one-way delay and rate cap (wifi_like_relay.h), the engine's channels and the loop's alike.
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
@@ -16,8 +18,10 @@
 #include <boost/asio/write.hpp>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -25,6 +29,8 @@
 #include "link/phone_link.h"
 #include "phone/phone_messages.h"
 #include "phone/phone_simulator.h"
+#include "plain_loop.h"
+#include "wifi_like_relay.h"
 
 namespace {
 
@@ -34,9 +40,10 @@ using namespace std::chrono_literals;
 using namespace zephra;
 
 constexpr std::size_t FileBytes = 24'000'000;
-constexpr std::size_t RequestBytes = 60;
-constexpr std::size_t AnswerBytes = link::LinkHeaderSize + link::ChunkHeadLength + link::ChunkSize;
+constexpr std::size_t WifiLikeFileBytes = 100 * link::ChunkSize;
 constexpr int Repeats = 5;
+constexpr int Iterations = 12;
+constexpr int WifiLikeIterations = 8;
 
 using Clock = std::chrono::steady_clock;
 
@@ -45,49 +52,11 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-// Seconds for one 24 MB file over a plain blocking request/response loop. With `keepAt`, the
-// loop also does the least a receiver of the file must: every answer's bytes go into a buffer of
-// the file's size, which is written to `keepAt` + ".tmp" and moved over `keepAt` at the end.
 double BaselineOnce(const QString& keepAt = {}) {
-  asio::io_context io;
-  tcp::acceptor acceptor(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
-  const std::size_t rounds = (FileBytes + link::ChunkSize - 1) / link::ChunkSize;
-  std::thread server([&] {
-    tcp::socket peer = acceptor.accept();
-    peer.set_option(tcp::no_delay(true));
-    std::vector<char> request(RequestBytes), answer(AnswerBytes, 'a');
-    for (std::size_t i = 0; i < rounds; ++i) {
-      asio::read(peer, asio::buffer(request));
-      asio::write(peer, asio::buffer(answer));
-    }
-  });
-  tcp::socket socket(io);
-  socket.connect(acceptor.local_endpoint());
-  socket.set_option(tcp::no_delay(true));
-  std::vector<char> request(RequestBytes, 'r'), answer(AnswerBytes);
-  const auto start = Clock::now();
-  std::unique_ptr<char[]> file(keepAt.isEmpty() ? nullptr : new char[FileBytes]);
-  for (std::size_t i = 0; i < rounds; ++i) {
-    asio::write(socket, asio::buffer(request));
-    asio::read(socket, asio::buffer(answer));
-    if (file) {
-      const std::size_t offset = i * link::ChunkSize;
-      const std::size_t count = std::min<std::size_t>(link::ChunkSize, FileBytes - offset);
-      std::copy_n(answer.data() + AnswerBytes - link::ChunkSize, count, file.get() + offset);
-    }
-  }
-  if (file) {
-    QFile::remove(keepAt);
-    QFile temp(keepAt + QStringLiteral(".tmp"));
-    temp.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    temp.write(file.get(), FileBytes);
-    temp.close();
-    QFile::rename(temp.fileName(), keepAt);
-  }
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  server.join();
-  return seconds;
+  return bench::PlainLoopSeconds({FileBytes, false, keepAt});
 }
+
+double WifiLikeBaselineOnce() { return bench::PlainLoopSeconds({WifiLikeFileBytes, true, {}}); }
 
 double BaselineSeconds() {
   static const double seconds = [] {
@@ -102,11 +71,16 @@ double BaselineSeconds() {
 // MB/s of the median run, and the median of the ratios of each run to a baseline run made just
 // before it: the machine's speed drifts between runs, so each run is set against its own
 // baseline.
-void Report(benchmark::State& state, double seconds, std::vector<double> ratios) {
-  const double megabytes = static_cast<double>(FileBytes) / 1e6;
+void Report(benchmark::State& state, std::size_t fileBytes, double seconds, double baseline,
+            std::vector<double> ratios) {
+  const double megabytes = static_cast<double>(fileBytes) / 1e6;
   state.counters["MB_per_s"] = megabytes / seconds;
-  state.counters["baseline_MB_per_s"] = megabytes / BaselineSeconds();
+  state.counters["baseline_MB_per_s"] = megabytes / baseline;
   state.counters["of_baseline"] = ratios.empty() ? 1.0 : Median(std::move(ratios));
+}
+
+void Report(benchmark::State& state, double seconds, std::vector<double> ratios) {
+  Report(state, FileBytes, seconds, BaselineSeconds(), std::move(ratios));
 }
 
 void BM_RequestResponseBaseline(benchmark::State& state) {
@@ -131,7 +105,21 @@ void BM_RequestResponseKeepingTheFile(benchmark::State& state) {
   Report(state, Median(runs), ratios);
 }
 BENCHMARK(BM_RequestResponseKeepingTheFile)
-    ->Iterations(12)
+    ->Iterations(Iterations)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The plain loop through the relay: what the WifiLike cases are set against.
+void BM_RequestResponseWifiLike(benchmark::State& state) {
+  std::vector<double> runs;
+  for (auto _ : state) {
+    runs.push_back(WifiLikeBaselineOnce());
+    state.SetIterationTime(runs.back());
+  }
+  Report(state, WifiLikeFileBytes, Median(runs), Median(runs), {});
+}
+BENCHMARK(BM_RequestResponseWifiLike)
+    ->Iterations(Repeats)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
@@ -164,19 +152,26 @@ class DoneLatch {
 };
 
 // The PC side: both link listeners on ephemeral ports and the transfer engine, whose
-// completion notices reach a latch.
+// completion notices reach a latch. With `wifiLike`, phones reach each listener through a
+// relay of its own (ControlPort and DataPort are then the relays').
 struct TEngineRig {
   NoFolders folders;
   link::TPhoneLink phoneLink{Config(), folders, [] { return std::optional<bool>(); }};
-  link::TStopFlag abortLoad;
+  base::TStopFlag abortLoad;
   link::TDownloadThread engine{
       phoneLink.Transfer(), [this](const QByteArray& m) { phoneLink.SendToSession(m); }, abortLoad};
   DoneLatch latch;
   std::int32_t nextId = 0;
+  std::optional<bench::TWifiLikeRelay> controlRelay;
+  std::optional<bench::TWifiLikeRelay> dataRelay;
 
-  TEngineRig() {
+  explicit TEngineRig(bool wifiLike = false) {
     phoneLink.StartServers();
     engine.SetRequestDone([this](std::int32_t, std::int32_t code) { latch.Done(code); });
+    if (wifiLike) {
+      controlRelay.emplace(phoneLink.ControlPortInUse());
+      dataRelay.emplace(phoneLink.DataPortInUse());
+    }
   }
   ~TEngineRig() {
     phoneLink.DropAllConnections(false);
@@ -188,13 +183,20 @@ struct TEngineRig {
     config.dataPort = 0;
     return config;
   }
+  std::uint16_t ControlPort() const {
+    return controlRelay ? controlRelay->Port() : phoneLink.ControlPortInUse();
+  }
+  std::uint16_t DataPort() const {
+    return dataRelay ? dataRelay->Port() : phoneLink.DataPortInUse();
+  }
 
-  // Fetches `remoteName` into `target` once per iteration (the target removed first), each
-  // after a baseline run, and reports the median time and ratio.
-  void Run(benchmark::State& state, const QString& remoteName, const QString& target) {
-    std::vector<double> runs, ratios;
+  // Fetches `remoteName` of `fileBytes` into `target` once per iteration (the target removed
+  // first), each after a run of `baselineOnce`, and reports the median time and ratio.
+  void Run(benchmark::State& state, const QString& remoteName, const QString& target,
+           std::size_t fileBytes, const std::function<double()>& baselineOnce) {
+    std::vector<double> runs, ratios, baselines;
     for (auto _ : state) {
-      const double baseline = BaselineOnce();
+      baselines.push_back(baselineOnce());
       QFile::remove(target);
       const auto start = Clock::now();
       engine.AddRequest(nextId, remoteName, target);
@@ -203,46 +205,62 @@ struct TEngineRig {
         return;
       }
       runs.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-      ratios.push_back(baseline / runs.back());
+      ratios.push_back(baselines.back() / runs.back());
       state.SetIterationTime(runs.back());
     }
-    Report(state, Median(runs), ratios);
+    Report(state, fileBytes, Median(runs), Median(baselines), ratios);
   }
 };
 
-void BM_EngineFromPhoneSimulator(benchmark::State& state) {
+// The phone simulator offering one file of `fileBytes` to the engine.
+void EngineFromPhoneSimulator(benchmark::State& state, std::size_t fileBytes, bool wifiLike,
+                              const std::function<double()>& baselineOnce) {
   QTemporaryDir dir;
   const QString source = dir.filePath(QStringLiteral("phone.jpg"));
   {
     QFile file(source);
     file.open(QIODevice::WriteOnly);
-    file.write(QByteArray(static_cast<qsizetype>(FileBytes), 'p'));
+    file.write(QByteArray(static_cast<qsizetype>(fileBytes), 'p'));
   }
-  TEngineRig rig;
+  TEngineRig rig(wifiLike);
   phone::PhoneOptions options;
   options.host = "127.0.0.1";
-  options.controlPort = rig.phoneLink.ControlPortInUse();
-  options.dataPort = rig.phoneLink.DataPortInUse();
+  options.controlPort = rig.ControlPort();
+  options.dataPort = rig.DataPort();
   const phone::PhonePicture picture = phone::PictureFromFile(source);
   phone::PhoneSimulator simulator(options, {picture}, nullptr);
   if (!simulator.Start()) {
     state.SkipWithError("the phone simulator could not join");
     return;
   }
-  rig.Run(state, picture.phoneName, dir.filePath(QStringLiteral("cache.jpg")));
+  rig.Run(state, picture.phoneName, dir.filePath(QStringLiteral("cache.jpg")), fileBytes,
+          baselineOnce);
   simulator.Stop();
 }
+
+void BM_EngineFromPhoneSimulator(benchmark::State& state) {
+  EngineFromPhoneSimulator(state, FileBytes, false, [] { return BaselineOnce(); });
+}
 BENCHMARK(BM_EngineFromPhoneSimulator)
-    ->Iterations(12)
+    ->Iterations(Iterations)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-// A minimal phone on plain blocking sockets that answers every chunk request from memory on the
-// reading thread: the engine and both channels without the simulator's own costs.
+void BM_EngineFromPhoneSimulatorWifiLike(benchmark::State& state) {
+  EngineFromPhoneSimulator(state, WifiLikeFileBytes, true, WifiLikeBaselineOnce);
+}
+BENCHMARK(BM_EngineFromPhoneSimulatorWifiLike)
+    ->Iterations(WifiLikeIterations)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// A minimal phone on plain blocking sockets that answers every chunk request for a file of
+// `fileBytes` from memory on the reading thread: the engine and both channels without the
+// simulator's own costs.
 class BarePhone {
  public:
-  BarePhone(std::uint16_t controlPort, std::uint16_t dataPort)
-      : control_(io_), data_(io_), file_(FileBytes, 'p') {
+  BarePhone(std::uint16_t controlPort, std::uint16_t dataPort, std::size_t fileBytes)
+      : control_(io_), data_(io_), file_(fileBytes, 'p') {
     const auto loopback = asio::ip::make_address("127.0.0.1");
     control_.connect(tcp::endpoint(loopback, controlPort));
     control_.set_option(tcp::no_delay(true));
@@ -263,7 +281,8 @@ class BarePhone {
  private:
   void Serve() {
     std::vector<unsigned char> header(link::LinkHeaderSize), payload;
-    std::vector<char> answer(AnswerBytes);
+    std::vector<char> answer(link::LinkHeaderSize + link::ChunkHeadLength + link::ChunkSize);
+    const auto total = static_cast<std::uint32_t>(file_.size());
     boost::system::error_code error;
     for (;;) {
       asio::read(control_, asio::buffer(header), error);
@@ -274,14 +293,14 @@ class BarePhone {
       if (link::DecodeHeader(header.data()).Command != link::cmdChunkRequest) continue;
       const std::uint32_t id = link::ReadU32(payload.data());
       const std::uint32_t offset = link::ReadU32(payload.data() + 4);
-      const std::uint32_t count = std::min<std::uint32_t>(link::ChunkSize, FileBytes - offset);
+      const std::uint32_t count = std::min<std::uint32_t>(link::ChunkSize, total - offset);
       auto* out = reinterpret_cast<unsigned char*>(answer.data());
       link::WriteU32(out, link::LinkMagicPhone);
       link::WriteU32(out + 4, link::cmdChunkData);
       link::WriteU32(out + 8, link::ChunkHeadLength + count);
       link::WriteU32(out + 12, 0);
       link::WriteU32(out + 16, id);
-      link::WriteU32(out + 20, FileBytes);
+      link::WriteU32(out + 20, total);
       link::WriteU32(out + 24, offset);
       std::copy_n(file_.data() + offset, count, answer.data() + 28);
       asio::write(data_, asio::buffer(answer.data(), 28 + count), error);
@@ -296,14 +315,29 @@ class BarePhone {
   std::thread thread_;
 };
 
-void BM_EngineFromBarePhone(benchmark::State& state) {
+void EngineFromBarePhone(benchmark::State& state, std::size_t fileBytes, bool wifiLike,
+                         const std::function<double()>& baselineOnce) {
   QTemporaryDir dir;
-  TEngineRig rig;
-  BarePhone phone(rig.phoneLink.ControlPortInUse(), rig.phoneLink.DataPortInUse());
-  rig.Run(state, QStringLiteral("/DCIM/bench.jpg"), dir.filePath(QStringLiteral("cache.jpg")));
+  TEngineRig rig(wifiLike);
+  BarePhone phone(rig.ControlPort(), rig.DataPort(), fileBytes);
+  rig.Run(state, QStringLiteral("/DCIM/bench.jpg"), dir.filePath(QStringLiteral("cache.jpg")),
+          fileBytes, baselineOnce);
 }
-BENCHMARK(BM_EngineFromBarePhone)->Iterations(12)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_EngineFromBarePhone(benchmark::State& state) {
+  EngineFromBarePhone(state, FileBytes, false, [] { return BaselineOnce(); });
+}
+BENCHMARK(BM_EngineFromBarePhone)
+    ->Iterations(Iterations)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_EngineFromBarePhoneWifiLike(benchmark::State& state) {
+  EngineFromBarePhone(state, WifiLikeFileBytes, true, WifiLikeBaselineOnce);
+}
+BENCHMARK(BM_EngineFromBarePhoneWifiLike)
+    ->Iterations(WifiLikeIterations)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-BENCHMARK_MAIN();

@@ -38,9 +38,10 @@
 #include <string>
 #include <vector>
 
+#include "base/stop_flag.h"
 #include "bench_jpeg.h"
+#include "bench_offscreen.h"
 #include "bench_support.h"
-#include "link/stop_flag.h"
 #include "viewer/cache_folder.h"
 #include "viewer/picture_loader.h"
 #include "viewer/picture_requests.h"
@@ -199,7 +200,7 @@ class TViewerRig {
   }
 
   viewer::TPictureRequests requests_;
-  link::TStopFlag abortLoad_;
+  base::TStopFlag abortLoad_;
   viewer::TfmView view_;
 };
 
@@ -258,7 +259,7 @@ void Report(benchmark::State& state, const TBest& best) {
 // The decode the viewer's fetch makes, into a new picture as the fetch does.
 TTimed ScreenDecode(const QString& path) {
   auto picture = std::make_shared<QImage>();
-  auto never = std::make_shared<link::TStopFlag>();
+  auto never = std::make_shared<base::TStopFlag>();
   return {[=] { viewer::LoadPictureForScreen(*picture, path, Screen, *never); },
           [=] { *picture = QImage(); }, [=] { *picture = QImage(); }};
 }
@@ -537,47 +538,10 @@ void BM_SlideShowMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_SlideShowMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-QtMessageHandler PreviousMessageHandler = nullptr;
-
-// The offscreen platform warns at every show that it can't set the opacity or raise a window.
-void QuietPlatformWarnings(QtMsgType type, const QMessageLogContext& context,
-                           const QString& message) {
-  if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support"))) {
-    return;
-  }
-  if (PreviousMessageHandler != nullptr) {
-    PreviousMessageHandler(type, context, message);
-  } else {
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-  }
-}
-
-// An offscreen screen of the benchmark's screen size, so that the full-screen window and the
-// desktop capture have the size they would have on a full-HD monitor. Kept for the program's
-// life, as the platform reads it when the application starts.
-void UseOffscreenScreen() {
-  if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return;
-  static QTemporaryDir dir;
-  const QString path = dir.filePath(QStringLiteral("screen.json"));
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    return;
-  }
-  file.write(QString(R"({"screens": [{"name": "bench", "x": 0, "y": 0, "width": %1,)"
-                     R"( "height": %2, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})")
-                 .arg(Screen.width())
-                 .arg(Screen.height())
-                 .toUtf8());
-  file.close();
-  qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + path).toLocal8Bit());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  UseOffscreenScreen();
-  PreviousMessageHandler = qInstallMessageHandler(QuietPlatformWarnings);
+  zephra::bench::UseOffscreenScreen(Screen);
   int appArgc = 1;
   QApplication application(appArgc, argv);
   benchmark::Initialize(&argc, argv);
