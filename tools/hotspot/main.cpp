@@ -68,14 +68,20 @@ bool ParseOptions(int argc, char** argv, TOptions& options) {
   return true;
 }
 
+// The signals that end the stand-in.
+sigset_t QuitSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGINT);
+  return signals;
+}
+
 // The second process: it only waits, and ends with its parent. The quit signals stay blocked
 // except inside sigsuspend, so one that comes between the flag's check and the wait is held
 // until the wait instead of being lost.
 int RunCompanion(pid_t parent) {
-  sigset_t quitSignals;
-  sigemptyset(&quitSignals);
-  sigaddset(&quitSignals, SIGTERM);
-  sigaddset(&quitSignals, SIGINT);
+  const sigset_t quitSignals = QuitSignals();
   sigset_t waitMask;
   sigprocmask(SIG_BLOCK, &quitSignals, &waitMask);
   sigdelset(&waitMask, SIGTERM);
@@ -97,8 +103,16 @@ pid_t StartCompanion() {
   if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) {
     std::strcpy(self, "/proc/self/exe");
   }
+  // The child starts with the quit signals blocked: one sent before it has exec'd stays
+  // pending through the exec (a handler of ours would have taken it and the exec forgotten it),
+  // and the companion takes it once it waits.
+  const sigset_t quitSignals = QuitSignals();
+  sigset_t before;
+  sigprocmask(SIG_BLOCK, &quitSignals, &before);
   const pid_t child = fork();
-  if (child == 0) {
+  if (child != 0) {
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+  } else {
     char parentText[32];
     std::snprintf(parentText, sizeof parentText, "%d", static_cast<int>(parent));
     execl(self, Instance, CompanionFlag, parentText, static_cast<char*>(nullptr));
