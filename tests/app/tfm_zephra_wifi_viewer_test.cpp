@@ -108,15 +108,21 @@ class TfmZephraWifiViewerTest : public ::testing::Test {
 };
 
 TEST_F(TfmZephraWifiViewerTest, ViewerLeftAloneClosesItselfAndTellsThePhone) {
+  // The window counts activity from the last list it took, and a list it takes brings the
+  // picture in again with a transition. The limit must outlast the slowest such change of a
+  // sanitized build on a busy machine (about a second was seen), or the window closes between
+  // two lists and opens again for the next; a small screen keeps each change cheap.
   TfmZephraWifi::THooks hooks;
+  hooks.viewer.ScreenSize = QSize(320, 240);
   hooks.viewer.NotViewInterval = 100ms;
-  hooks.viewer.InactivityLimit = 1000ms;
+  hooks.viewer.InactivityLimit = 2500ms;
   StartForm(std::move(hooks));
   StartPhone();
   ASSERT_TRUE(SpinUntil([this] { return ViewerShown(); })) << "the picture never came up";
 
-  // Each list asks for the picture again, which counts as activity.
-  for (int i = 0; i < 12; ++i) {
+  // Each list asks for the picture again, which counts as activity: they span more than the
+  // limit.
+  for (int i = 0; i < 16; ++i) {
     ASSERT_TRUE(phone_->SendList(false, 0));
     Spin(200);
     ASSERT_TRUE(ViewerShown()) << "closed while the phone kept asking, after list " << i;
