@@ -1,8 +1,12 @@
 #pragma once
 
 // The Qt set-up of the benchmark programs that show windows: Qt's offscreen platform with one
-// screen of a given size, and its warnings about what it can't do kept quiet.
+// screen of a given size, its warnings about what it can't do kept quiet, and a main that makes
+// the application before the benchmarks run.
 
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
 #include <QFile>
 #include <QSize>
 #include <QString>
@@ -51,6 +55,17 @@ inline void UseOffscreenScreen(QSize screen) {
                  .toUtf8());
   file.close();
   qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + path).toLocal8Bit());
+}
+
+// The body of such a program's main: the application, then every benchmark the command line
+// selects.
+inline int RunBenchmarksInApplication(int argc, char** argv) {
+  int appArgc = 1;
+  QApplication application(appArgc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
 }
 
 }  // namespace zephra::bench

@@ -542,10 +542,5 @@ BENCHMARK(BM_SlideShowMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   zephra::bench::UseOffscreenScreen(Screen);
-  int appArgc = 1;
-  QApplication application(appArgc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return zephra::bench::RunBenchmarksInApplication(argc, argv);
 }

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 
+#include "bench_offscreen.h"
 #include "bench_support.h"
 #include "widgets/image_cc.h"
 
@@ -142,10 +143,5 @@ BENCHMARK(BM_PanActualSizeRepaint)->Iterations(1)->Unit(benchmark::kMillisecond)
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  int appArgc = 1;
-  QApplication application(appArgc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return zephra::bench::RunBenchmarksInApplication(argc, argv);
 }
