@@ -160,7 +160,6 @@ TEST_F(TfmZephraWifiViewerTest, QuietPhoneClosesTheViewerWithoutTellingThePhone)
 
 // The phone may join as soon as the ports listen, while the service is still starting (here:
 // while its toast goes up); the list it sends then must still bring the picture up.
-// DISABLED_ until StartService creates the viewer before the servers listen.
 TEST_F(TfmZephraWifiViewerTest, ListThatArrivesWhileTheServiceStartsIsNotLost) {
   TfmZephraWifi::THooks hooks;
   hooks.showTip = [this](const QString&, int) {
