@@ -25,6 +25,8 @@ packages=(
   dpkg-dev desktop-file-utils
   # the tests' own network (ip) and the listening-port checks (ss)
   iproute2
+  # a private bus with stand-ins for NetworkManager and firewalld (tools/nm-standin)
+  dbus-daemon python3-dbus python3-gi
 )
 
 missing=()

@@ -1,6 +1,9 @@
 // zephra-wifi: the tray-resident companion that shows a phone's pictures on this PC.
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include "app/app_constants.h"
 #include "app/app_version.h"
@@ -10,8 +13,10 @@
 #include "platform/process_exit.h"
 #include "platform/single_instance.h"
 #include "platform/termination_watch.h"
+#include "shell/firewall_check.h"
 #include "shell/game_mode.h"
 #include "shell/local_ip.h"
+#include "shell/nm_hotspot.h"
 #include "shell/partner_probe.h"
 #include "shell/tfm_tips.h"
 
@@ -23,16 +28,46 @@ namespace {
 
 using zephra::app::TfmZephraWifi;
 
-TfmZephraWifi::THooks ProgramHooks(zephra::shell::TPartnerProbe& partner) {
+// How long the start waits for NetworkManager's first answer, so that a hotspot already on
+// switches the link on at once; later changes arrive as they happen.
+constexpr int FirstHotspotReadingMs = 600;
+
+// The link is on while the partner program runs or NetworkManager runs a hotspot; the install
+// window offers the hotspot's own address; once the link is on, the firewall is asked about the
+// hotspot's interface.
+TfmZephraWifi::THooks ProgramHooks(zephra::shell::TPartnerProbe& partner,
+                                   const zephra::shell::TNmHotspotSource& hotspot,
+                                   zephra::shell::TFirewallCheck& firewall) {
   TfmZephraWifi::THooks hooks;
-  hooks.partnerHotspotRunning = [&partner] { return partner.PartnerHotspotRunning(); };
+  hooks.partnerHotspotRunning = [&partner, &hotspot] {
+    return hotspot.Hotspot().has_value() || partner.PartnerHotspotRunning();
+  };
   hooks.localIpText = zephra::shell::LocalIpText;
   hooks.localIpList = zephra::shell::LocalIpList;
   hooks.showTip = zephra::shell::ShowTip;
   hooks.closeTip = zephra::shell::CloseTip;
   hooks.showMessage = zephra::app::ShowMessageBox;
   hooks.notInGameMode = [] { return zephra::shell::NotInGameMode(); };
+  hooks.hotspotAddress = [&hotspot] {
+    return hotspot.Hotspot() ? hotspot.Hotspot()->address : QString();
+  };
+  hooks.linkSwitchedOn = [&hotspot, &firewall] {
+    if (hotspot.Hotspot()) firewall.LinkOn(hotspot.Hotspot()->interfaceName);
+  };
   return hooks;
+}
+
+// Runs the event loop until NetworkManager has answered once, at most FirstHotspotReadingMs.
+void WaitForFirstReading(const zephra::shell::TNmHotspotSource& hotspot) {
+  if (hotspot.Ready()) return;
+  QDeadlineTimer deadline(FirstHotspotReadingMs);
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (hotspot.Ready() || deadline.hasExpired()) loop.quit();
+  });
+  poll.start(10);
+  loop.exec();
 }
 
 }  // namespace
@@ -59,15 +94,21 @@ int main(int argc, char* argv[]) {
   // The link listens on the fixed ports. Without a system tray the icon simply isn't shown;
   // the program still serves the phone (and Qt shows the icon once a tray appears).
   zephra::shell::TPartnerProbe partner;
-  TfmZephraWifi form(zephra::link::TLinkConfig{}, ProgramHooks(partner));
+  zephra::shell::TFirewallCheck firewall(zephra::shell::ShowTip);
+  zephra::shell::TNmHotspotSource hotspot([&running] {
+    if (running) running->HotspotChanged();
+  });
+  TfmZephraWifi form(zephra::link::TLinkConfig{}, ProgramHooks(partner, hotspot, firewall));
   // Message boxes carry the program icon too.
   app.setWindowIcon(form.TrayIcon().icon());
   QObject::connect(&form, &TfmZephraWifi::FormClosed, &app, &QCoreApplication::quit);
   running = &form;
+  hotspot.Start();
+  WaitForFirstReading(hotspot);
 
   // A close request served while the service started has ended everything already; the loop
   // would then never be told to quit.
-  if (form.StartService() && !form.Closed()) {
+  if (!form.Closed() && form.StartService() && !form.Closed()) {
     app.exec();
   }
 

@@ -80,6 +80,7 @@ bool TfmZephraWifi::StartService() {
       return false;
     }
     ShowTip(TipServiceStarted, TipMilliseconds);
+    if (hooks_.linkSwitchedOn) hooks_.linkSwitchedOn();
   } else {
     // The servers stay off until the hotspot watch finds the partner.
     ShowTip(TipPartnerMissing, TipMilliseconds);
@@ -90,6 +91,9 @@ bool TfmZephraWifi::StartService() {
   }
   watch_.TakeAddresses();
   timerIpList_.start();
+  // A hotspot that came or went while the toast went up is followed now.
+  serviceStarted_ = true;
+  watch_.HotspotChanged();
   return true;
 }
 
@@ -105,7 +109,17 @@ void TfmZephraWifi::CreateViewer() {
   link_.SetViewer(viewer_);
 }
 
-void TfmZephraWifi::SetServersActive(bool active) { link_.SetServersActive(active); }
+void TfmZephraWifi::SetServersActive(bool active) {
+  const bool wasOn = link_.ServerActive() && link_.Server2Active();
+  link_.SetServersActive(active);
+  const bool on = link_.ServerActive() && link_.Server2Active();
+  if (on && !wasOn && hooks_.linkSwitchedOn) hooks_.linkSwitchedOn();
+}
+
+void TfmZephraWifi::HotspotChanged() {
+  if (!serviceStarted_ || closed_ || !trayIcon_.isVisible()) return;
+  watch_.HotspotChanged();
+}
 
 bool TfmZephraWifi::DestroyViewer() {
   if (!view_) {
@@ -150,7 +164,9 @@ void TfmZephraWifi::N1Click() {
   if (httpServer_.Active()) return;  // the install window is open already
   QStringList addresses;
   if (hooks_.localIpList) hooks_.localIpList(addresses);
-  const std::optional<QString> address = install::HotspotAddress(addresses);
+  std::optional<QString> address = install::HotspotAddress(addresses);
+  if (hooks_.hotspotAddress && !hooks_.hotspotAddress().isEmpty())
+    address = hooks_.hotspotAddress();
   if (!address) {
     ShowTip(install::TipNoInstallAddress, install::TipMilliseconds);
     return;

@@ -51,6 +51,11 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
     std::chrono::milliseconds ipListInterval = IpListInterval;  // the hotspot watch's period
     // The hotspot watch's clock; empty: the real one.
     std::function<shell::IServiceControl::Clock::time_point()> now;
+    // The address of the PC's own hotspot where one is known (NetworkManager's), else empty:
+    // the install window offers it before any local address ending in ".1".
+    std::function<QString()> hotspotAddress;
+    // Called each time both link listeners have switched on (the firewall check).
+    std::function<void()> linkSwitchedOn;
   };
 
   // FormCreate: the tray icon (visible at once; it appears when a system tray exists), the
@@ -66,6 +71,9 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   bool StartService();
   // Server and then Server2 on or off; a failure of one doesn't stop the other.
   void SetServersActive(bool active) override;
+  // A hotspot source changed (NetworkManager's hotspot came or went): the hotspot watch follows
+  // it at once. Nothing once closing began.
+  void HotspotChanged();
   // Closes and frees the viewer, empties the picture cache and clears the request service;
   // true when there was no viewer.
   bool DestroyViewer();
@@ -147,6 +155,7 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   QTimer timerIpList_;
   shell::THotspotWatch watch_;
   bool closed_ = false;
+  bool serviceStarted_ = false;    // StartService has run to its end
   install::TMimeTable mimeTable_;  // FMimeTable
   // After the table it reads; stopped first as the form goes.
   install::THttpServer httpServer_{install::THttpConfig{hooks_.httpPort}, platform::ProgramFolder(),

@@ -27,6 +27,10 @@ void THotspotWatch::Tick() {
   }
 }
 
+void THotspotWatch::HotspotChanged() {
+  if (!service_.SessionPresent()) FollowPartner();
+}
+
 void THotspotWatch::CloseQuietViewer() {
   if (service_.ViewerShowing() && sources_.now() - service_.LastActive() > ViewerQuietLimit) {
     service_.CloseViewerQuietly();

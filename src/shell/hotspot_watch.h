@@ -45,6 +45,9 @@ class THotspotWatch {
   // Takes the current address text as the one acted on (start of the service).
   void TakeAddresses();
   void Tick();
+  // A hotspot source says something changed: the servers follow it at once, as on a check tick
+  // (so nothing changes under a session; the next check ticks catch up once it ends).
+  void HotspotChanged();
 
   unsigned TickCount() const { return tickCount_; }
   // FIpText: the address text last acted on.
