@@ -57,6 +57,10 @@ bool Eventually(Condition condition, int ms = ShowMs) {
   return true;
 }
 
+// Both link ports accept a connection; neither does.
+bool LinkPortsAccept();
+bool LinkPortsClosed();
+
 // A 2:1 picture in one colour, smaller than the screen, as a JPEG.
 QByteArray SolidJpeg(QRgb colour);
 
@@ -83,6 +87,10 @@ class ProgramE2eTest : public ::testing::Test {
   void TearDown() override;
   // Runs before the stand-in and the program come up: a window manager, say.
   virtual void StartDesktop() {}
+  // What switches the link on: the partner's stand-in, unless a test follows another source.
+  virtual void StartHotspotSource() { StartStandin(); }
+  // Whether the program is to listen on the link ports as soon as it runs.
+  virtual bool ListensAtStart() const { return true; }
 
   // The partner's stand-in, run from a copy with a name of this test's own: the program counts
   // the partner's processes by executable name, and other test runs on the machine have theirs.
@@ -121,6 +129,9 @@ class ProgramE2eTest : public ::testing::Test {
   bool WaitForColour(QPoint point, QRgb colour, int ms = ShowMs);
 
   QTemporaryDir dir_;
+  // The program's system bus; empty: none at all (an address where no bus runs), so that the
+  // machine's own NetworkManager plays no part.
+  QString systemBus_;
   std::unique_ptr<XClient> x_;
   ChildProcess standin_;
   ChildProcess app_;

@@ -23,9 +23,6 @@ constexpr int PortLookMs = 1;
 
 using ShellE2eTest = ProgramE2eTest;
 
-bool LinkPortsAccept() { return Accepts(link::ControlPort) && Accepts(link::DataPort); }
-bool LinkPortsClosed() { return !Accepts(link::ControlPort) && !Accepts(link::DataPort); }
-
 TEST_F(ShellE2eTest, LinkFollowsThePartnerExceptUnderASession) {
   StartPhone({AddPicture(QStringLiteral("a.jpg"), SolidJpeg(Palette[0]))});
   ASSERT_TRUE(WaitForColour(Centre, Palette[0]));

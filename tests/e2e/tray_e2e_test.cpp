@@ -12,9 +12,12 @@
 #include <optional>
 #include <string>
 
+#include "app/app_constants.h"
 #include "e2e_fixture.h"
 #include "install/install_address.h"
 #include "install/install_constants.h"
+#include "link/link_constants.h"
+#include "nm_standin.h"
 #include "phone/phone_messages.h"
 #include "qrcode/qr_constants.h"
 #include "qrcode/qr_version_table.h"
@@ -347,6 +350,77 @@ TEST_F(TrayE2eTest, CloseItemEndsTheProgramAndEmptiesTheCacheDuringATransfer) {
   EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(app.exitCode(), 0);
   EXPECT_TRUE(CacheEmpty()) << CachedFiles().join(QLatin1Char(' ')).toStdString();
+}
+
+// The program with no partner, on a private system bus where a NetworkManager stand-in runs a
+// hotspot whose address is not one of this machine's.
+class NmHotspotE2eTest : public TrayE2eTest {
+ protected:
+  void StartHotspotSource() override {
+    if (!nm_.Start({"--address", NmAddress})) GTEST_SKIP() << nm_.Error().toStdString();
+    systemBus_ = nm_.Address();
+  }
+  bool ListensAtStart() const override { return false; }
+
+  static constexpr char NmAddress[] = "10.42.0.1";
+  static constexpr char SecondAddress[] = "10.42.1.1";
+  NmStandin nm_;
+};
+
+// The hotspot switches the link at once, but never under a session; the hotspot watch's check
+// then catches up.
+constexpr int FollowMs = 1000;
+constexpr int CheckMs =
+    static_cast<int>(app::IpListInterval.count()) * static_cast<int>(shell::CheckEveryTicks) +
+    static_cast<int>(link::LinkStopWait.count()) + 2000;
+
+TEST_F(NmHotspotE2eTest, LinkFollowsNetworkManagersHotspotAndOffersItsAddress) {
+  EXPECT_TRUE(LinkPortsClosed()) << "the link is on without a hotspot";
+  ASSERT_TRUE(nm_.Command("up").startsWith("up "));
+  EXPECT_TRUE(Eventually(LinkPortsAccept, FollowMs)) << "not on within a second of the hotspot";
+  ASSERT_TRUE(Eventually(LinkPortsAccept, CheckMs));
+
+  // Under a session the hotspot's end changes nothing; once the phone has left, its viewer with
+  // it, the watch's check switches the link off.
+  StartPhone({AddPicture(QStringLiteral("a.jpg"), SolidJpeg(Palette[3]))});
+  ASSERT_TRUE(WaitForColour(Centre, Palette[3]));
+  ASSERT_EQ(nm_.Command("down"), "down");
+  QThread::msleep(2 * FollowMs);
+  EXPECT_TRUE(LinkPortsAccept()) << "switched off under a session";
+  EXPECT_TRUE(phone_->Running());
+  phone_->Stop();
+  EXPECT_TRUE(Eventually([this] { return !ViewerMapped(); })) << "the viewer outlived the session";
+  EXPECT_TRUE(Eventually(LinkPortsClosed, CheckMs)) << "the link stayed on";
+
+  // NetworkManager restarts, and its next hotspot has another address: both are followed.
+  ASSERT_EQ(nm_.Command("restart"), "restarted");
+  ASSERT_EQ(nm_.Command(QByteArray("address ") + SecondAddress),
+            QByteArray("address ") + SecondAddress);
+  ASSERT_TRUE(nm_.Command("up").startsWith("up "));
+  EXPECT_TRUE(Eventually(LinkPortsAccept, FollowMs)) << "the restart was not followed";
+
+  // The install window offers the hotspot's own address.
+  if (Accepts(HttpPort) || !ExecutableMayListenOn(ZEPHRA_WIFI_PATH, HttpPort)) {
+    GTEST_SKIP() << "the program can't serve port " << HttpPort << " here";
+  }
+  std::optional<XClient::Window> window;
+  ASSERT_NO_FATAL_FAILURE(PickFromTrayMenu(
+      InstallKeys,
+      [&] { return (window = x_->FindWindow(install::InstallWindowCaption)).has_value(); },
+      ShowMs));
+  const QByteArray expected =
+      install::DownloadAddress(QString::fromLatin1(SecondAddress), HttpPort);
+  const QRect symbol = InstallSymbol().translated(window->rect.topLeft());
+  QList<QByteArray> read;
+  EXPECT_TRUE(Eventually([&] {
+    read = ScanSymbols(x_->Grab().copy(symbol));
+    return read == QList<QByteArray>{expected};
+  })) << "expected "
+      << expected.toStdString() << ", read " << read.join(' ').toStdString();
+  const std::optional<QPoint> closeButton = InstallCloseButton();
+  ASSERT_TRUE(closeButton.has_value());
+  ASSERT_TRUE(ClickAt(window->rect.topLeft() + *closeButton, LeftButton));
+  EXPECT_TRUE(Eventually([this] { return !x_->WindowMapped(install::InstallWindowCaption); }));
 }
 
 }  // namespace

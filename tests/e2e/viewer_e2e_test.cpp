@@ -53,6 +53,15 @@ class ViewerE2eTest : public ProgramE2eTest {
  protected:
   // The palette entry shown at the centre, when two samples a poll apart agree on one (a
   // transition under way shows neither).
+  // The phone's last log lines, for a failure's message.
+  std::string LogTail() {
+    const std::vector<std::string> log = Log();
+    std::string tail;
+    for (std::size_t i = log.size() > 8 ? log.size() - 8 : 0; i < log.size(); ++i) {
+      tail += log[i] + "; ";
+    }
+    return tail;
+  }
   std::optional<int> ShownEntry(int count) {
     std::optional<int> seen;
     for (int sample = 0; sample < 2; ++sample) {
@@ -195,7 +204,10 @@ TEST_F(ViewerE2eTest, SlideShowStepsOnUntilTheViewStopReturnsToItsStart) {
   QDeadlineTimer watch(4000);
   while (!watch.hasExpired()) {
     const QRgb pixel = PixelAt(Centre);
-    ASSERT_TRUE(Near(pixel, Palette[0], ColourTolerance)) << "the slide show went on";
+    ASSERT_TRUE(Near(pixel, Palette[0], ColourTolerance))
+        << "the slide show went on: the centre turned #" << std::hex << (pixel & 0xffffff)
+        << std::dec << " " << 4000 - watch.remainingTime() << " ms after the start picture "
+        << "came back; mapped: " << ViewerMapped() << "; phone log: " << LogTail();
     QThread::msleep(100);
   }
   EXPECT_TRUE(ViewerMapped());

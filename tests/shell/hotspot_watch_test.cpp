@@ -199,5 +199,24 @@ TEST_F(HotspotWatchTest, AddressesAreOnlyLookedAtWhileThePartnerRuns) {
             (QStringList{"close viewer", "drop, reattach", "servers off", "servers on"}));
 }
 
+// A hotspot source's change is followed at once, between ticks, but never under a session.
+TEST_F(HotspotWatchTest, HotspotChangeSwitchesAtOnceExceptUnderASession) {
+  watch_.TakeAddresses();
+  partner_ = true;
+  watch_.HotspotChanged();
+  EXPECT_EQ(service_.calls, (QStringList{"servers on"}));
+  EXPECT_EQ(watch_.TickCount(), 0u);
+
+  service_.session = true;
+  service_.viewerShowing = true;
+  partner_ = false;
+  watch_.HotspotChanged();
+  EXPECT_EQ(service_.calls, (QStringList{"servers on"}));
+
+  service_.session = false;
+  watch_.HotspotChanged();
+  EXPECT_EQ(service_.calls, (QStringList{"servers on", "servers off", "close viewer"}));
+}
+
 }  // namespace
 }  // namespace zephra::shell
