@@ -67,12 +67,22 @@ configure_file("${packaging}/postinst" "${generated}/postinst" @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                 WORLD_READ WORLD_EXECUTE)
 include("${CMAKE_CURRENT_LIST_DIR}/ZephraAutostartDir.cmake")
+include("${CMAKE_CURRENT_LIST_DIR}/ZephraFirewallDirs.cmake")
 zephra_autostart_dir(autostart_dir "${CMAKE_INSTALL_PREFIX}")
+zephra_firewall_dirs(firewalld_dir ufw_dir "${CMAKE_INSTALL_PREFIX}")
 set(package_control "${generated}/postinst")
-# An administrator's change to the autostart entry (Hidden=true for everyone, say) survives
-# upgrades when dpkg knows it as a configuration file.
-if(autostart_dir MATCHES "^/etc/")
-  file(WRITE "${generated}/conffiles" "${autostart_dir}/zephra-wifi.desktop\n")
+# An administrator's change to what the package puts under /etc (Hidden=true in the autostart
+# entry for everyone, another port in the firewall profile) survives upgrades when dpkg knows
+# it as a configuration file.
+set(conffiles "")
+foreach(file "${autostart_dir}/zephra-wifi.desktop" "${firewalld_dir}/zephra-wifi.xml"
+             "${ufw_dir}/zephra-wifi")
+  if(file MATCHES "^/etc/")
+    string(APPEND conffiles "${file}\n")
+  endif()
+endforeach()
+if(conffiles)
+  file(WRITE "${generated}/conffiles" "${conffiles}")
   list(APPEND package_control "${generated}/conffiles")
 endif()
 
@@ -85,7 +95,9 @@ set(CPACK_PACKAGE_DESCRIPTION
     "A tray companion: while the partner hotspot program runs, the Zephra phone app joins the PC, \
 sends the list of pictures to show, and the PC fetches them and shows them full screen with \
 transitions, zoom, rotation and a slide show driven from the phone. The tray menu hands the \
-phone app out through a QR code and a small web server on port 86.")
+phone app out through a QR code and a small web server on port 86. It also follows a Wi-Fi \
+hotspot started through NetworkManager, and ships a firewalld service and a ufw profile \
+(zephra-wifi) that let phones in.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)

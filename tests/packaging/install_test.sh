@@ -37,6 +37,13 @@ expect_file "$prefix/share/doc/zephra-wifi/README.md"
 [[ ! -e "$stage/root$prefix/bin/zephra-phone" && ! -e "$stage/root$prefix/bin/hotspot-standin" ]] ||
   fail "a development tool was installed"
 
+# The firewall's service and profile, where firewalld and ufw read them.
+firewalld=$(find "$stage/root" -path '*/firewalld/services/zephra-wifi.xml' | head -n 1)
+ufw=$(find "$stage/root" -path '*/ufw/applications.d/zephra-wifi' | head -n 1)
+[[ -n $firewalld ]] && grep -q 'port protocol="tcp" port="22307"' "$firewalld" ||
+  fail "no firewalld service with the link's ports"
+[[ -n $ufw ]] && grep -qx 'ports=86,22307,22308,22309/tcp' "$ufw" || fail "no ufw profile"
+
 menu="$stage/root$prefix/share/applications/zephra-wifi.desktop"
 autostart=$(find "$stage/root" -path '*/xdg/autostart/zephra-wifi.desktop' | head -n 1)
 for entry in "$menu" "$autostart"; do
@@ -67,12 +74,14 @@ if [[ -z $deb ]]; then
   fail "no package was built"
 else
   depends=$(dpkg-deb -f "$deb" Depends)
-  for need in libqt6widgets6 libjpeg62-turbo libpng16-16 libgif7 qt6-qpa-plugins libcap2-bin; do
+  for need in libqt6widgets6 libqt6dbus6 libjpeg62-turbo libpng16-16 libgif7 qt6-qpa-plugins \
+    libcap2-bin; do
     [[ $depends == *"$need"* ]] || fail "the package does not depend on $need: $depends"
   done
   contents=$(dpkg-deb -c "$deb")
   for path in "$program" "$prefix/share/applications/zephra-wifi.desktop" \
-    "/xdg/autostart/zephra-wifi.desktop" "/apps/zephra-wifi.png"; do
+    "/xdg/autostart/zephra-wifi.desktop" "/apps/zephra-wifi.png" \
+    "/firewalld/services/zephra-wifi.xml" "/ufw/applications.d/zephra-wifi"; do
     [[ $contents == *"$path"* ]] || fail "the package lacks $path"
   done
   dpkg-deb -e "$deb" "$stage/control"
