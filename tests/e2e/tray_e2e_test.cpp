@@ -353,11 +353,14 @@ TEST_F(TrayE2eTest, CloseItemEndsTheProgramAndEmptiesTheCacheDuringATransfer) {
 }
 
 // The program with no partner, on a private system bus where a NetworkManager stand-in runs a
-// hotspot whose address is not one of this machine's.
+// hotspot whose address is not one of this machine's, and firewalld keeps the hotspot's
+// interface in a zone that turns phones away.
 class NmHotspotE2eTest : public TrayE2eTest {
  protected:
   void StartHotspotSource() override {
-    if (!nm_.Start({"--address", NmAddress})) GTEST_SKIP() << nm_.Error().toStdString();
+    if (!nm_.Start({"--address", NmAddress, "--firewalld-zone", "nm-shared"})) {
+      GTEST_SKIP() << nm_.Error().toStdString();
+    }
     systemBus_ = nm_.Address();
   }
   bool ListensAtStart() const override { return false; }
@@ -376,9 +379,19 @@ constexpr int CheckMs =
 
 TEST_F(NmHotspotE2eTest, LinkFollowsNetworkManagersHotspotAndOffersItsAddress) {
   EXPECT_TRUE(LinkPortsClosed()) << "the link is on without a hotspot";
+  // The start's toast, once it is up (it may be gone already on a slow machine).
+  Eventually([this] { return !ToastRects().isEmpty(); }, 3000);
+  const QList<QRect> toastsBefore = ToastRects();
   ASSERT_TRUE(nm_.Command("up").startsWith("up "));
   EXPECT_TRUE(Eventually(LinkPortsAccept, FollowMs)) << "not on within a second of the hotspot";
   ASSERT_TRUE(Eventually(LinkPortsAccept, CheckMs));
+  // firewalld's zone turns phones away: a toast says what to run (it replaces the start's toast,
+  // and its size with it).
+  EXPECT_TRUE(Eventually([&] {
+    const QList<QRect> now = ToastRects();
+    return std::any_of(now.begin(), now.end(),
+                       [&](const QRect& rect) { return !toastsBefore.contains(rect); });
+  })) << "no firewall advice came up";
 
   // Under a session the hotspot's end changes nothing; once the phone has left, its viewer with
   // it, the watch's check switches the link off.
