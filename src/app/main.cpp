@@ -95,8 +95,13 @@ int main(int argc, char* argv[]) {
   // the program still serves the phone (and Qt shows the icon once a tray appears).
   zephra::shell::TPartnerProbe partner;
   zephra::shell::TFirewallCheck firewall(zephra::shell::ShowTip);
-  zephra::shell::TNmHotspotSource hotspot([&running] {
-    if (running) running->HotspotChanged();
+  // A hotspot that comes while the link is on already (through the partner) is checked too.
+  zephra::shell::TNmHotspotSource hotspot([&running, &firewall, &hotspot] {
+    if (!running) return;
+    running->HotspotChanged();
+    if (hotspot.Hotspot() && running->Link().ServerActive()) {
+      firewall.LinkOn(hotspot.Hotspot()->interfaceName);
+    }
   });
   TfmZephraWifi form(zephra::link::TLinkConfig{}, ProgramHooks(partner, hotspot, firewall));
   // Message boxes carry the program icon too.
