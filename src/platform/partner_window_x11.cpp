@@ -81,7 +81,10 @@ std::vector<xcb_window_t> WindowsOf(const TProperty& property) {
     return windows;
   }
   windows.resize(property.bytes.size() / sizeof(xcb_window_t));
-  std::memcpy(windows.data(), property.bytes.constData(), windows.size() * sizeof(xcb_window_t));
+  // An empty list (a window manager that manages nothing yet) has no buffer to copy into.
+  if (!windows.empty()) {
+    std::memcpy(windows.data(), property.bytes.constData(), windows.size() * sizeof(xcb_window_t));
+  }
   return windows;
 }
 
