@@ -236,6 +236,26 @@ class TrayE2eTest : public ProgramE2eTest {
     FAIL() << keys.join(QLatin1Char(' ')).toStdString() << " in the tray menu: " << failure;
   }
 
+  // The install item picked from the tray menu, until its window is up.
+  void OpenInstallWindow(std::optional<XClient::Window>& window) {
+    ASSERT_NO_FATAL_FAILURE(PickFromTrayMenu(
+        InstallKeys,
+        [&] { return (window = x_->FindWindow(install::InstallWindowCaption)).has_value(); },
+        ShowMs));
+  }
+
+  // zbar reads `expected` in the symbol's square of the install window.
+  void ExpectQrCodeNames(const XClient::Window& window, const QByteArray& expected) {
+    const QRect symbol = InstallSymbol().translated(window.rect.topLeft());
+    QList<QByteArray> read;
+    EXPECT_TRUE(Eventually([&] {
+      read = ScanSymbols(x_->Grab().copy(symbol));
+      return read == QList<QByteArray>{expected};
+    })) << "expected "
+        << expected.toStdString() << ", read "
+        << (read.isEmpty() ? std::string("nothing") : read.join(' ').toStdString());
+  }
+
   // The rectangles of the program's windows placed where its toast goes, at the bottom right.
   QList<QRect> ToastRects() {
     QList<QRect> rects;
@@ -275,22 +295,10 @@ TEST_F(TrayE2eTest, InstallItemServesThePackageWhileItsQrWindowIsOpen) {
   ASSERT_TRUE(closeButton.has_value()) << "no glyph strip at " << install::CloseGlyphFile;
 
   std::optional<XClient::Window> window;
-  ASSERT_NO_FATAL_FAILURE(PickFromTrayMenu(
-      InstallKeys,
-      [&] { return (window = x_->FindWindow(install::InstallWindowCaption)).has_value(); },
-      ShowMs));
+  ASSERT_NO_FATAL_FAILURE(OpenInstallWindow(window));
   EXPECT_EQ(window->rect.size(), install::InstallWindowSize);
 
-  // zbar reads the download address in the symbol's square.
-  const QByteArray expected = install::DownloadAddress(*address, HttpPort);
-  const QRect symbol = InstallSymbol().translated(window->rect.topLeft());
-  QList<QByteArray> read;
-  EXPECT_TRUE(Eventually([&] {
-    read = ScanSymbols(x_->Grab().copy(symbol));
-    return read == QList<QByteArray>{expected};
-  })) << "expected "
-      << expected.toStdString() << ", read "
-      << (read.isEmpty() ? std::string("nothing") : read.join(' ').toStdString());
+  ExpectQrCodeNames(*window, install::DownloadAddress(*address, HttpPort));
 
   // The address in the QR code names the package; the server hands it out whole.
   const std::optional<HttpAnswer> answer =
@@ -417,19 +425,9 @@ TEST_F(NmHotspotE2eTest, LinkFollowsNetworkManagersHotspotAndOffersItsAddress) {
     GTEST_SKIP() << "the program can't serve port " << HttpPort << " here";
   }
   std::optional<XClient::Window> window;
-  ASSERT_NO_FATAL_FAILURE(PickFromTrayMenu(
-      InstallKeys,
-      [&] { return (window = x_->FindWindow(install::InstallWindowCaption)).has_value(); },
-      ShowMs));
-  const QByteArray expected =
-      install::DownloadAddress(QString::fromLatin1(SecondAddress), HttpPort);
-  const QRect symbol = InstallSymbol().translated(window->rect.topLeft());
-  QList<QByteArray> read;
-  EXPECT_TRUE(Eventually([&] {
-    read = ScanSymbols(x_->Grab().copy(symbol));
-    return read == QList<QByteArray>{expected};
-  })) << "expected "
-      << expected.toStdString() << ", read " << read.join(' ').toStdString();
+  ASSERT_NO_FATAL_FAILURE(OpenInstallWindow(window));
+  ExpectQrCodeNames(*window,
+                    install::DownloadAddress(QString::fromLatin1(SecondAddress), HttpPort));
   const std::optional<QPoint> closeButton = InstallCloseButton();
   ASSERT_TRUE(closeButton.has_value());
   ASSERT_TRUE(ClickAt(window->rect.topLeft() + *closeButton, LeftButton));
