@@ -1,11 +1,8 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
-#include <QDBusVariant>
 #include <QSet>
 #include <QTimer>
 
@@ -46,11 +43,9 @@ QStringList ObjectPaths(const QVariant& value) {
 
 QString ObjectPath(const QVariant& value) { return qdbus_cast<QDBusObjectPath>(value).path(); }
 
-std::optional<QString> SettingText(const TSettings& settings, const char* group, const char* key) {
-  const QVariantMap values = settings.value(QString::fromLatin1(group));
-  const QVariant value = values.value(QString::fromLatin1(key));
-  if (!value.isValid()) return QString();
-  return value.toString();
+// A setting's text; empty when the settings leave it out.
+QString SettingText(const TSettings& settings, const char* group, const char* key) {
+  return settings.value(QString::fromLatin1(group)).value(QString::fromLatin1(key)).toString();
 }
 
 }  // namespace
