@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <vector>
 
 namespace zephra::bench {
 
@@ -24,6 +25,13 @@ inline QImage TestPicture(int width, int height, int seed = 0) {
     }
   }
   return image;
+}
+
+// The middle value (the upper of the two middle ones for an even count); 0 for none.
+inline double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
 }
 
 // Wall-clock seconds that `work` takes.

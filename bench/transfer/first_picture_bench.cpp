@@ -32,17 +32,14 @@
 
 namespace {
 
+using zephra::bench::Median;
+
 using namespace zephra;
 
 constexpr QSize CameraSize(6000, 4000);
 constexpr qint64 PictureBytes = 6'000'000;  // at most; a phone camera's JPEG
 constexpr int Runs = 6;
 constexpr int WaitMs = 60000;
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 // Runs the event loop until `done` holds (checked every millisecond) or the wait is over.
 bool RunUntil(const std::function<bool()>& done) {

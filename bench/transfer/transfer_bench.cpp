@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "link/download_thread.h"
 #include "link/phone_link.h"
 #include "phone/phone_messages.h"
@@ -33,6 +34,8 @@
 #include "wifi_like_relay.h"
 
 namespace {
+
+using zephra::bench::Median;
 
 namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
@@ -46,11 +49,6 @@ constexpr int Iterations = 12;
 constexpr int WifiLikeIterations = 8;
 
 using Clock = std::chrono::steady_clock;
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 double BaselineOnce(const QString& keepAt = {}) {
   return bench::PlainLoopSeconds({FileBytes, false, keepAt});

@@ -52,6 +52,7 @@
 namespace {
 
 using namespace zephra;
+using zephra::bench::Median;
 using zephra::bench::Seconds;
 using zephra::bench::TestPicture;
 
@@ -241,12 +242,6 @@ TBest Alternate(int rounds, const TTimed& candidate, const TTimed& baseline) {
     best.Ratios.push_back(cand / base);
   }
   return best;
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 void Report(benchmark::State& state, const TBest& best) {
