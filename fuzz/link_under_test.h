@@ -21,6 +21,7 @@ class TFuzzViewer : public link::IViewerPort {
     CheckNames(names);
   }
   void StopSlideShow(bool) override {}
+  void Act(link::TRemoteAction) override {}
   void CloseQuietly() override {}
   bool Hidden() const override { return true; }
 

@@ -13,6 +13,7 @@ inline constexpr char SingleInstanceName[] = "Zephra_Wifi_Single";
 
 // Tray menu captions, top to bottom (a separator sits between About and Close).
 inline constexpr char MenuInstallPhoneApp[] = "安装手机Zephra";
+inline constexpr char MenuBrowserPhone[] = "用手机浏览器看图";
 inline constexpr char MenuAbout[] = "关于Zephra";
 inline constexpr char MenuClose[] = "关闭Zephra";
 
@@ -23,6 +24,7 @@ inline constexpr std::array<const char*, 3> IconFiles{
 // Toasts shown when the service starts, and how long they stay.
 inline constexpr char TipServiceStarted[] = "已启动Zephra服务...\r\n用手机Zephra体验不一样的看图";
 inline constexpr char TipPartnerMissing[] = "启用OrvexWIFI后才能使用Zephra...";
+inline constexpr char TipNoBrowserAddress[] = "电脑没有连上网络，手机浏览器无法打开看图页面";
 inline constexpr int TipMilliseconds = 5000;
 
 // Message box when the link servers can't start; the program then ends.

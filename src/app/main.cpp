@@ -9,6 +9,7 @@
 #include "app/app_version.h"
 #include "app/message_box.h"
 #include "app/tfm_zephra_wifi.h"
+#include "platform/default_route.h"
 #include "platform/file_version.h"
 #include "platform/process_exit.h"
 #include "platform/single_instance.h"
@@ -51,6 +52,7 @@ TfmZephraWifi::THooks ProgramHooks(zephra::shell::TPartnerProbe& partner,
   hooks.hotspotAddress = [&hotspot] {
     return hotspot.Hotspot() ? hotspot.Hotspot()->address : QString();
   };
+  hooks.defaultRouteAddress = zephra::platform::DefaultRouteAddress;
   hooks.linkSwitchedOn = [&hotspot, &firewall] {
     if (hotspot.Hotspot()) firewall.LinkOn(hotspot.Hotspot()->interfaceName);
   };

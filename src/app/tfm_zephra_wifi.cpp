@@ -24,7 +24,8 @@ TfmZephraWifi::TfmZephraWifi(link::TLinkConfig config, THooks hooks, QObject* pa
           link_.Transfer(), [this](const QByteArray& message) { link_.SendToSession(message); },
           abortLoad_, config.chunkWait),
       watch_(*this, shell::TWatchSources{hooks_.partnerHotspotRunning, hooks_.localIpText,
-                                         hooks_.now ? hooks_.now : Clock::now}) {
+                                         hooks_.now ? hooks_.now : Clock::now}),
+      browser_(link_, hooks_.browser) {
   InitAppResources();
   CreatePopMenu();
   CreateTrayIcon();
@@ -43,6 +44,10 @@ void TfmZephraWifi::CreatePopMenu() {
   QAction* install = popMenu_.addAction(QString::fromUtf8(MenuInstallPhoneApp));
   install->setObjectName(QStringLiteral("N1"));
   connect(install, &QAction::triggered, this, &TfmZephraWifi::N1Click);
+
+  QAction* browser = popMenu_.addAction(QString::fromUtf8(MenuBrowserPhone));
+  browser->setObjectName(QStringLiteral("NBrowser"));
+  connect(browser, &QAction::triggered, this, &TfmZephraWifi::NBrowserClick);
 
   QAction* about = popMenu_.addAction(QString::fromUtf8(MenuAbout));
   about->setObjectName(QStringLiteral("N2"));
@@ -80,6 +85,7 @@ bool TfmZephraWifi::StartService() {
       return false;
     }
     ShowTip(TipServiceStarted, TipMilliseconds);
+    FollowLink(true);
     if (hooks_.linkSwitchedOn) hooks_.linkSwitchedOn();
   } else {
     // The servers stay off until the hotspot watch finds the partner.
@@ -103,9 +109,13 @@ void TfmZephraWifi::CreateViewer() {
   view_ = std::make_unique<viewer::TfmView>(cache_, requests_, abortLoad_, hooks_.viewer);
   view_->InitViewer();
   view_->SetOnClosed([this] { ViewerClosed(); });
+  view_->SetOnShown([this](int index, int count) {
+    if (BrowserHolds()) browser_.PictureShown(index, count);
+  });
   viewer_ = std::make_shared<viewer::TViewerPort>(*view_);
-  downloadThread_.SetRequestDone(
-      [this](std::int32_t id, std::int32_t code) { requests_.RequestDone(id, code); });
+  const auto done = [this](std::int32_t id, std::int32_t code) { requests_.RequestDone(id, code); };
+  downloadThread_.SetRequestDone(done);
+  browser_.SetRequestDone(done);
   link_.SetViewer(viewer_);
 }
 
@@ -113,7 +123,18 @@ void TfmZephraWifi::SetServersActive(bool active) {
   const bool wasOn = link_.ServerActive() && link_.Server2Active();
   link_.SetServersActive(active);
   const bool on = link_.ServerActive() && link_.Server2Active();
+  FollowLink(on);
   if (on && !wasOn && hooks_.linkSwitchedOn) hooks_.linkSwitchedOn();
+}
+
+// The browser phone's server runs while the link does, and for good once its window opened.
+// A failure to start it is not the link's: the link goes on without it.
+void TfmZephraWifi::FollowLink(bool linkOn) {
+  browser_.SetActive(linkOn || (browserPinned_ && !closed_));
+}
+
+bool TfmZephraWifi::BrowserHolds() const {
+  return link_.Session().Name == QByteArray(browser::BrowserPhoneName);
 }
 
 void TfmZephraWifi::HotspotChanged() {
@@ -132,6 +153,7 @@ bool TfmZephraWifi::DestroyViewer() {
   view_->Close();  // a session's phone is told that the viewer closed
   view_->FreeViewer();
   downloadThread_.SetRequestDone({});
+  browser_.SetRequestDone({});
   view_.reset();
   cache_.Empty();
   requests_.CancelAllRequests();
@@ -139,19 +161,32 @@ bool TfmZephraWifi::DestroyViewer() {
   return false;
 }
 
-void TfmZephraWifi::ViewerClosed() { link_.SendViewStop(link::ViewStopClosedByUser); }
+void TfmZephraWifi::ViewerClosed() {
+  if (BrowserHolds()) {
+    browser_.ViewerClosed();
+  } else {
+    link_.SendViewStop(link::ViewStopClosedByUser);
+  }
+}
 
 std::int32_t TfmZephraWifi::ViewerRequest(std::int32_t kind, std::int32_t& id, const QString& name,
                                           const QString& path) {
   switch (kind) {
     case link::rkRequestFile: {
       const std::int32_t next = requestCounter_.Take();
-      downloadThread_.AddRequest(next, name, path);
+      // The session's own transport brings the file: the chunk engine for an app phone, the
+      // page's uploads for a browser.
+      if (BrowserHolds()) {
+        browser_.AddRequest(next, name, path);
+      } else {
+        downloadThread_.AddRequest(next, name, path);
+      }
       id = next;  // handed back also when the file was already there
       return 0;
     }
     case link::rkCancel:
       downloadThread_.CancelRequest(id);
+      browser_.CancelRequest(id);
       return 0;
     case link::rkMayPopUp:
       return NotInGameMode() ? 1 : 0;
@@ -181,6 +216,36 @@ void TfmZephraWifi::N1Click() {
 
 void TfmZephraWifi::N2Click() { ShowMessage(AboutText(ProgramVersion())); }
 
+QString TfmZephraWifi::BrowserAddress() const {
+  if (hooks_.hotspotAddress && !hooks_.hotspotAddress().isEmpty()) return hooks_.hotspotAddress();
+  if (PartnerHotspotRunning()) {
+    QStringList addresses;
+    if (hooks_.localIpList) hooks_.localIpList(addresses);
+    if (const std::optional<QString> address = install::HotspotAddress(addresses)) return *address;
+  }
+  return hooks_.defaultRouteAddress ? hooks_.defaultRouteAddress() : QString();
+}
+
+void TfmZephraWifi::NBrowserClick() {
+  if (browserWindowOpen_ || closed_) return;
+  const QString address = BrowserAddress();
+  if (address.isEmpty()) {
+    ShowTip(TipNoBrowserAddress, TipMilliseconds);
+    return;
+  }
+  browserPinned_ = true;
+  if (!browser_.Active() && !browser_.SetActive(true)) {
+    ShowMessage(QString::fromStdString(browser_.ErrorText()));
+    return;
+  }
+  const QString page = QStringLiteral("http://%1:%2").arg(address).arg(browser_.Port());
+  browserWindowOpen_ = true;
+  install::ShowQrWindow(
+      (page + QStringLiteral("/#") + QString::fromStdString(browser_.Token())).toLatin1(),
+      QString::fromUtf8(MenuBrowserPhone), page);
+  browserWindowOpen_ = false;
+}
+
 void TfmZephraWifi::NCloseClick() { FormClose(); }
 
 void TfmZephraWifi::FormClose() {
@@ -197,6 +262,8 @@ void TfmZephraWifi::TearDown() {
   trayIcon_.hide();
   timerIpList_.stop();
   DestroyViewer();
+  // The browser's session ends with its server; nothing of it may wait for the viewer.
+  browser_.SetActive(false);
   // Connection threads that end from here on must not touch the session or the lists.
   link_.DetachDisconnectHandlers();
   // Closing every connection first frees an engine blocked writing to a phone that stopped

@@ -13,6 +13,7 @@
 
 #include "app/app_constants.h"
 #include "base/stop_flag.h"
+#include "browser/browser_server.h"
 #include "install/http_server.h"
 #include "install/install_constants.h"
 #include "install/mime_table.h"
@@ -56,6 +57,11 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
     std::function<QString()> hotspotAddress;
     // Called each time both link listeners have switched on (the firewall check).
     std::function<void()> linkSwitchedOn;
+    // The address of the interface with the default route, offered by the browser window when
+    // there is no hotspot; empty function or text: none.
+    std::function<QString()> defaultRouteAddress;
+    // The browser phone's server (its port 0: ephemeral, in tests).
+    browser::TBrowserConfig browser;
   };
 
   // FormCreate: the tray icon (visible at once; it appears when a system tray exists), the
@@ -104,6 +110,9 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   const shell::THotspotWatch& Watch() const { return watch_; }
   // The phone app's download server; on only while the install window is open.
   install::THttpServer& HTTPServer() { return httpServer_; }
+  browser::TBrowserServer& BrowserServer() { return browser_; }
+  // The browser window's address: the hotspot's, else the default route's; empty for none.
+  QString BrowserAddress() const;
 
  public slots:
   // The install item: the download server on, the install window with the download address as
@@ -111,6 +120,9 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   // ends in ".1"; the server's error text in the message box when it cannot start or stop.
   void N1Click();
   void N2Click();
+  // The browser item: the browser phone's server on from now on, and its window with the
+  // page's address and token as a QR symbol until the user closes it.
+  void NBrowserClick();
   void NCloseClick();
 
  signals:
@@ -123,6 +135,9 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
 
  private:
   void CreatePopMenu();
+  // A browser, not an app phone, holds the session.
+  bool BrowserHolds() const;
+  void FollowLink(bool linkOn);
   void CreateTrayIcon();
   void CreateViewer();
   void TearDown();
@@ -154,6 +169,9 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   QSystemTrayIcon trayIcon_;  // after popMenu_: it refers to the menu until destroyed
   QTimer timerIpList_;
   shell::THotspotWatch watch_;
+  browser::TBrowserServer browser_;
+  bool browserPinned_ = false;  // the user opened the browser window once
+  bool browserWindowOpen_ = false;
   bool closed_ = false;
   bool serviceStarted_ = false;    // StartService has run to its end
   install::TMimeTable mimeTable_;  // FMimeTable

@@ -106,6 +106,11 @@ void TfmQRCode::SetAddress(const QByteArray& address) {
   qrCode1_.SetCode(address);
 }
 
+void TfmQRCode::SetTexts(const QString& caption, const QString& advice) {
+  setWindowTitle(caption);
+  tntLabel1_.setText(advice);
+}
+
 void TfmQRCode::ImgCloseClick() { close(); }
 
 bool DragsWindow(QPoint point, const QRect& closeButton) {
@@ -144,6 +149,13 @@ void TfmQRCode::mouseReleaseEvent(QMouseEvent* event) {
 void ShowInstallWindow(const QByteArray& address) {
   TfmQRCode fmQRCode;
   fmQRCode.SetAddress(address);
+  fmQRCode.exec();
+}
+
+void ShowQrWindow(const QByteArray& code, const QString& caption, const QString& advice) {
+  TfmQRCode fmQRCode;
+  fmQRCode.SetAddress(code);
+  fmQRCode.SetTexts(caption, advice);
   fmQRCode.exec();
 }
 

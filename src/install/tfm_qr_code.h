@@ -27,6 +27,8 @@ class TfmQRCode : public QDialog {
   // Shows `address` on QRCode1: 5 pixels a module, sized to the symbol, level M, version 6;
   // the symbol then covers (12, 12) to (257, 257).
   void SetAddress(const QByteArray& address);
+  // The caption (for the window manager) and the line under the symbol.
+  void SetTexts(const QString& caption, const QString& advice);
 
   qrcode::TQRCode& QRCode1() { return qrCode1_; }
   QLabel& TntLabel1() { return tntLabel1_; }
@@ -62,5 +64,7 @@ bool DragsWindow(QPoint point, const QRect& closeButton);
 // ShowInstallWindow: creates the window, shows `address` on it, runs it modally and frees it
 // once it has closed.
 void ShowInstallWindow(const QByteArray& address);
+// The same window with `caption` and `advice` of its own: the browser phone's address.
+void ShowQrWindow(const QByteArray& code, const QString& caption, const QString& advice);
 
 }  // namespace zephra::install

@@ -24,8 +24,10 @@ void TPhoneLink::ServerExecute(net::TcpConnection& connection) {
     // hello.
     switch (header.Command) {
       case cmdCloseViewer:
-        if (header.Length == 0) CloseViewerQuietly();
-        else Drain(connection, header.Length);
+        if (header.Length == 0)
+          CloseViewerQuietly();
+        else
+          Drain(connection, header.Length);
         break;
       case cmdShowList:
       case cmdSlideShow:
@@ -74,15 +76,24 @@ void TPhoneLink::HandlePictureList(net::TcpConnection& connection, const TLinkHe
   // The whole payload is read, an odd trailing byte included, so the stream stays in step.
   const std::optional<QByteArray> payload = ReadPayload(connection, header.Length);
   if (!payload || !MayPopUp()) return;
+  DeliverList(header.Command == cmdSlideShow, ParsePictureList(*payload));
+}
 
-  const TPictureList list = ParsePictureList(*payload);
+void TPhoneLink::ShowPictures(bool slideShow, const TPictureList& list) {
+  const TClientInfo session = session_.Get();
+  if (session.Name.isEmpty()) return;
+  SelectPhoneFolder(QString::fromLocal8Bit(session.Name));
+  if (MayPopUp()) DeliverList(slideShow, list);
+}
+
+void TPhoneLink::DeliverList(bool slideShow, const TPictureList& list) {
   std::lock_guard lock(listLock_);
   const auto viewer = Viewer();
   if (!viewer) return;
-  if (header.Command == cmdShowList) {
-    viewer->ShowList(list.StartIndex, list.Names, list.Sizes);
-  } else {
+  if (slideShow) {
     viewer->StartSlideShow(list.StartIndex, list.Names, list.Sizes);
+  } else {
+    viewer->ShowList(list.StartIndex, list.Names, list.Sizes);
   }
 }
 
@@ -93,7 +104,7 @@ void TPhoneLink::HandleViewStop(net::TcpConnection& connection, const TLinkHeade
   }
   unsigned char value[ViewStopLength];
   if (!connection.ReadExact(value, sizeof value)) return;
-  if (const auto viewer = Viewer()) viewer->StopSlideShow(true);
+  StopSlideShow();
 }
 
 void TPhoneLink::ServerDisconnect(net::TcpConnection& connection) {

@@ -121,10 +121,9 @@ QString Quoted(const QString& name) {
 }  // namespace
 
 TPictureList ParsePictureList(const QByteArray& payload) {
-  TPictureList list;
-  if (payload.size() < static_cast<qsizetype>(ListHeadLength)) return list;
+  if (payload.size() < static_cast<qsizetype>(ListHeadLength)) return {};
   const auto* bytes = reinterpret_cast<const unsigned char*>(payload.constData());
-  list.StartIndex = static_cast<std::int32_t>(ReadU32(bytes + 8));
+  const auto startIndex = static_cast<std::int32_t>(ReadU32(bytes + 8));
 
   const qsizetype units = (payload.size() - static_cast<qsizetype>(ListHeadLength)) / 2;
   QString text(units, Qt::Uninitialized);
@@ -136,10 +135,20 @@ TPictureList ParsePictureList(const QByteArray& payload) {
   ForEachLine(text, [&](QStringView line) {
     QString name, size, extra;
     if (SplitListLine(line, name, size, extra) < 3) return;
-    names.append(Quoted(name));
+    names.append(name);
     sizes.append(size.toLatin1());
   });
-  list.Names = names.join(u',');
+  return MakePictureList(startIndex, names, sizes);
+}
+
+TPictureList MakePictureList(std::int32_t startIndex, const QStringList& names,
+                             const QList<QByteArray>& sizes) {
+  TPictureList list;
+  list.StartIndex = startIndex;
+  QStringList quoted;
+  quoted.reserve(names.size());
+  for (const QString& name : names) quoted.append(Quoted(name));
+  list.Names = quoted.join(u',');
   list.Sizes = sizes.join(',');
   list.Count = static_cast<int>(names.size());
   return list;

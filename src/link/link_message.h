@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <cstddef>
 #include <cstdint>
@@ -74,5 +76,8 @@ struct TPictureList {
 // ignored). Lines are ended by CR LF, a lone CR or a lone LF; lines with fewer than two commas
 // are skipped.
 TPictureList ParsePictureList(const QByteArray& payload);
+// The list of `names` (quoted as above) and their `sizes`, one each, from `startIndex`.
+TPictureList MakePictureList(std::int32_t startIndex, const QStringList& names,
+                             const QList<QByteArray>& sizes);
 
 }  // namespace zephra::link

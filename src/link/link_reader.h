@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <cstdint>
 #include <optional>
-
-#include <QByteArray>
 
 #include "link/link_message.h"
 #include "net/tcp_connection.h"

@@ -88,6 +88,24 @@ void TPhoneLink::CloseViewerQuietly() {
   if (auto viewer = Viewer()) viewer->CloseQuietly();
 }
 
+void TPhoneLink::ActOnViewer(TRemoteAction action) {
+  if (auto viewer = Viewer()) viewer->Act(action);
+}
+
+void TPhoneLink::StopSlideShow() {
+  if (auto viewer = Viewer()) viewer->StopSlideShow(true);
+}
+
+bool TPhoneLink::TakeSession(const std::string& ip, const QByteArray& name) {
+  const TClientInfo session = session_.Get();
+  if (session.IP == ip && session.Name == name) return true;
+  return session_.SetIfAbsent(ip, name, 0);
+}
+
+void TPhoneLink::EndSession(const std::string& ip, const QByteArray& name) {
+  if (session_.ClearIf(ip, name)) CloseViewerQuietly();
+}
+
 void TPhoneLink::AttachDisconnectHandlers() {
   server_.SetDisconnectHandler([this](net::TcpConnection& c) { ServerDisconnect(c); });
   server2_.SetDisconnectHandler([this](net::TcpConnection& c) { Server2Disconnect(c); });

@@ -79,6 +79,19 @@ class TPhoneLink {
   // Makes the phone's cache subfolder current and decides MayPopUp.
   void SelectPhoneFolder(const QString& phoneName);
 
+  // Hands a picture list from the session's phone to the viewer: the phone's cache folder made
+  // current, the pop-up decision, then ShowList or (with `slideShow`) StartSlideShow under the
+  // main lock. Nothing without a session or while the viewer may not pop up.
+  void ShowPictures(bool slideShow, const TPictureList& list);
+  // The viewer's picture turns or zooms (a browser phone's buttons).
+  void ActOnViewer(TRemoteAction action);
+  void StopSlideShow();
+  // A phone that is not on the control channel (a browser) takes the session as `name` from
+  // `ip` if none is present; true when it holds it now. EndSession gives it up again, only if it
+  // is still that session; the viewer then closes quietly, as when a phone leaves.
+  bool TakeSession(const std::string& ip, const QByteArray& name);
+  void EndSession(const std::string& ip, const QByteArray& name);
+
   // The transfer under way, fed by the data channel's chunks; the transfer engine drives it.
   TTransferState& Transfer() { return transfer_; }
 
@@ -90,6 +103,7 @@ class TPhoneLink {
   bool HandleHello(net::TcpConnection& connection, const TLinkHeader& header);
   void HandlePictureList(net::TcpConnection& connection, const TLinkHeader& header);
   void HandleViewStop(net::TcpConnection& connection, const TLinkHeader& header);
+  void DeliverList(bool slideShow, const TPictureList& list);
   // Data channel.
   void Server2Connect(net::TcpConnection& connection);
   void Server2Execute(net::TcpConnection& connection);

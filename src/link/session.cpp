@@ -29,4 +29,11 @@ bool TSession::SetIfAbsent(const std::string& ip, const QByteArray& name, std::u
   return true;
 }
 
+bool TSession::ClearIf(const std::string& ip, const QByteArray& name) {
+  std::lock_guard lock(mutex_);
+  if (info_.Name.isEmpty() || info_.Name != name || info_.IP != ip) return false;
+  info_ = {};
+  return true;
+}
+
 }  // namespace zephra::link

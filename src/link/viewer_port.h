@@ -7,6 +7,9 @@
 
 namespace zephra::link {
 
+// The viewer's own key actions that a browser phone may ask for.
+enum class TRemoteAction { RotateLeft, RotateRight, ZoomIn, ZoomOut, Fit };
+
 // What the phone link asks of the picture viewer. Called from connection threads (and the GUI
 // thread); an implementation carries the calls out on the GUI thread in the order they came.
 class IViewerPort {
@@ -21,6 +24,8 @@ class IViewerPort {
   virtual void StopSlideShow(bool redisplay) = 0;
   // Closes the viewer window without the phone being told (no cmdViewStop goes out).
   virtual void CloseQuietly() = 0;
+  // Turns or zooms the picture on screen as the viewer's keys do.
+  virtual void Act(TRemoteAction action) = 0;
   // True while the viewer window is not on screen.
   virtual bool Hidden() const = 0;
 };

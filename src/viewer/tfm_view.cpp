@@ -223,6 +223,9 @@ void TfmView::FinishFetch(bool stopped) {
     imageCC1_->EndUpdate(true);
   }
   if (ViewerHidden() && mayAppear && !stopped) FirstAppearance();
+  if (!stopped && FOnShown && !ViewerHidden()) {
+    FOnShown(content_.ItemIndex, static_cast<int>(FNames.size()));
+  }
   if (FSlideShow && !stopped && !closing_.load()) {
     timerSlide_.start();
   } else {

@@ -96,11 +96,18 @@ class TfmView : public QWidget {
 
   // FOnClosed: called by every Close but CloseQuietly.
   void SetOnClosed(std::function<void()> onClosed) { FOnClosed = std::move(onClosed); }
+  // Called each time a picture of the list took the screen (or its cannot-show picture did),
+  // with its index and the list's length; also as a slide show steps.
+  void SetOnShown(std::function<void(int index, int count)> onShown) {
+    FOnShown = std::move(onShown);
+  }
   // ViewerHidden: the window is not on screen. Any thread.
   bool ViewerHidden() const { return viewerHidden_.load(); }
 
   // The key and wheel handlers as the window's events call them.
   void HandleKey(int virtualKey, TShiftState shift);
+  // What a key asks for, also when a browser phone asks for it.
+  void RunAction(TViewAction action);
   void HandleWheel(int angleDeltaY, TShiftState shift);
 
   // For tests and the shell.
@@ -196,6 +203,7 @@ class TfmView : public QWidget {
   int FSrcHeight = 0;
   std::chrono::steady_clock::time_point FLastRequest;
   std::function<void()> FOnClosed;
+  std::function<void(int, int)> FOnShown;
   TMyViewContent content_;
   // The control holds a decode of Current (not a stand-in picture or nothing), which may be
   // handed to a cache slot for a step back.

@@ -30,8 +30,11 @@ void TfmView::wheelEvent(QWheelEvent* event) {
 }
 
 void TfmView::HandleKey(int virtualKey, TShiftState shift) {
+  RunAction(ViewKeyAction(virtualKey, shift));
+}
+
+void TfmView::RunAction(TViewAction action) {
   try {
-    const TViewAction action = ViewKeyAction(virtualKey, shift);
     switch (action) {
       case TViewAction::None:
         return;

@@ -4,6 +4,26 @@
 
 namespace zephra::viewer {
 
+namespace {
+
+TViewAction RemoteViewAction(link::TRemoteAction action) {
+  switch (action) {
+    case link::TRemoteAction::RotateLeft:
+      return TViewAction::RotateLeft;
+    case link::TRemoteAction::RotateRight:
+      return TViewAction::RotateRight;
+    case link::TRemoteAction::ZoomIn:
+      return TViewAction::ZoomIn;
+    case link::TRemoteAction::ZoomOut:
+      return TViewAction::ZoomOut;
+    case link::TRemoteAction::Fit:
+      return TViewAction::Fit;
+  }
+  return TViewAction::None;
+}
+
+}  // namespace
+
 template <typename Command>
 void TViewerPort::Post(Command command) {
   std::lock_guard lock(mutex_);
@@ -33,6 +53,10 @@ void TViewerPort::StopSlideShow(bool redisplay) {
 
 void TViewerPort::CloseQuietly() {
   Post([](TfmView& view) { view.CloseQuietly(); });
+}
+
+void TViewerPort::Act(link::TRemoteAction action) {
+  Post([action](TfmView& view) { view.RunAction(RemoteViewAction(action)); });
 }
 
 bool TViewerPort::Hidden() const {

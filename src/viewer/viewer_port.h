@@ -19,6 +19,7 @@ class TViewerPort final : public link::IViewerPort {
   void StartSlideShow(std::int32_t index, const QString& names, const QByteArray& sizes) override;
   void StopSlideShow(bool redisplay) override;
   void CloseQuietly() override;
+  void Act(link::TRemoteAction action) override;
   bool Hidden() const override;
 
   void Detach();

@@ -38,6 +38,7 @@ class RecordingViewer : public IViewerPort {
     Record({"slideshow", index, names, sizes});
   }
   void StopSlideShow(bool redisplay) override { Record(Named(redisplay ? "stop" : "stop-quiet")); }
+  void Act(TRemoteAction) override { Record(Named("act")); }
   void CloseQuietly() override { Record(Named("close")); }
   bool Hidden() const override { return hidden; }
 
