@@ -40,6 +40,7 @@ class TBrowserServer final : private net::IWebHandler {
   const std::string& ErrorText() const { return server_.ErrorText(); }
   std::uint16_t Port() const { return server_.Port(); }
   const std::string& Token() const { return token_; }
+  std::size_t ConnectionCount() const { return server_.ConnectionCount(); }
 
   // The viewer's file requests while a browser holds the session, and what the page is told.
   // Any thread: each is carried out on the server's thread, in the order they came.
