@@ -72,6 +72,7 @@ class InstallItemTest : public ::testing::Test {
       return static_cast<int>(list.size());
     };
     hooks.httpPort = httpPort;
+    hooks.browser.port = 0;
     hooks.showTip = [this](const QString& text, int ms) { tips_.emplace_back(text, ms); };
     hooks.showMessage = [this](const QString& text) { messages_ << text; };
     form_ = std::make_unique<TfmZephraWifi>(config, std::move(hooks));

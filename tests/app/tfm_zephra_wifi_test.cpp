@@ -68,6 +68,7 @@ class TfmZephraWifiTest : public ::testing::Test {
     hooks.showMessage = [this](const QString& text) { messages_ << text; };
     hooks.notInGameMode = [this] { return !gameMode_; };
     hooks.cacheFolder = cacheDir_.path();
+    hooks.browser.port = 0;
     auto form = std::make_unique<TfmZephraWifi>(config, std::move(hooks));
     QObject::connect(form.get(), &TfmZephraWifi::FormClosed, [this] { ++formClosed_; });
     return form;
@@ -94,11 +95,12 @@ TEST_F(TfmZephraWifiTest, TrayIconCarriesTitleEmbeddedIconAndTheMenuInOrder) {
 
   ASSERT_EQ(icon.contextMenu(), &form->PopMenu());
   const QList<QAction*> actions = form->PopMenu().actions();
-  ASSERT_EQ(actions.size(), 4);
+  ASSERT_EQ(actions.size(), 5);
   EXPECT_EQ(actions[0]->text(), QString::fromUtf8("安装手机Zephra"));
-  EXPECT_EQ(actions[1]->text(), QString::fromUtf8("关于Zephra"));
-  EXPECT_TRUE(actions[2]->isSeparator());
-  EXPECT_EQ(actions[3]->text(), QString::fromUtf8("关闭Zephra"));
+  EXPECT_EQ(actions[1]->text(), QString::fromUtf8("用手机浏览器看图"));
+  EXPECT_EQ(actions[2]->text(), QString::fromUtf8("关于Zephra"));
+  EXPECT_TRUE(actions[3]->isSeparator());
+  EXPECT_EQ(actions[4]->text(), QString::fromUtf8("关闭Zephra"));
 }
 
 TEST_F(TfmZephraWifiTest, WithoutPartnerServiceRunsWithPortsClosed) {
@@ -145,7 +147,7 @@ TEST_F(TfmZephraWifiTest, BusyDataPortFailsTheServiceAndLeavesControlPortClosed)
 
 TEST_F(TfmZephraWifiTest, AboutItemShowsTheAboutText) {
   auto form = MakeForm(false);
-  form->PopMenu().actions()[1]->trigger();
+  form->PopMenu().actions()[2]->trigger();
   EXPECT_EQ(messages_, QStringList{AboutText(ProgramVersion())});
 }
 
@@ -158,7 +160,7 @@ TEST_F(TfmZephraWifiTest, CloseItemShutsEverythingDownOnce) {
   phone.connectToHost(QHostAddress::LocalHost, controlPort);
   ASSERT_TRUE(phone.waitForConnected(ConnectTimeoutMs));
 
-  form->PopMenu().actions()[3]->trigger();
+  form->PopMenu().actions()[4]->trigger();
   EXPECT_EQ(formClosed_, 1);
   EXPECT_EQ(tipsClosed_, 1);
   EXPECT_FALSE(form->TrayIcon().isVisible());

@@ -65,6 +65,7 @@ class TfmZephraWifiViewerTest : public ::testing::Test {
   void StartForm(TfmZephraWifi::THooks hooks) {
     hooks.partnerHotspotRunning = [] { return true; };
     hooks.cacheFolder = cacheDir_.path();
+    hooks.browser.port = 0;
     link::TLinkConfig config;
     config.controlPort = 0;
     config.dataPort = 0;
