@@ -118,11 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > MaxInput) return 0;
   static TBrowserSetUp setUp;
   setUp.AskAgain();
-  const std::string input =
-      Filled(std::string(reinterpret_cast<const char*>(data), size), setUp);
-  const std::string answer = fuzz::Exchange(setUp.server.Port(),
-                                            reinterpret_cast<const std::uint8_t*>(input.data()),
-                                            input.size());
+  const std::string input = Filled(std::string(reinterpret_cast<const char*>(data), size), setUp);
+  const std::string answer = fuzz::Exchange(
+      setUp.server.Port(), reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
   // Only the page's own socket stays open between inputs.
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   while (setUp.server.ConnectionCount() > 1) {

@@ -288,14 +288,21 @@ TUploadTicket TBrowserSession::AdmitUpload(std::int32_t id, std::optional<std::u
   if (request->uploading) return Refusal(409, TextBusyUploading);
   const auto uploading = std::count_if(requests_.begin(), requests_.end(),
                                        [](const TRequest& r) { return r.uploading; });
-  if (static_cast<std::size_t>(uploading) >= MaxUploadsAtOnce)
+  if (static_cast<std::size_t>(uploading) >= MaxUploadsAtOnce) {
     return Refusal(503, TextTooManyUploads);
+  }
   if (!length) return Refusal(411, TextNoLength);
-  if (*length != request->size || *length > link::MaxTransferTotal)
-    return Refusal(413, TextWrongSize);
+  // A file of another size than the list said, or one the disk has no room for, will not do
+  // better when tried again: the request fails at once, as the chunk engine's would.
   const std::optional<std::uint64_t> freeBytes =
       freeBytes_ ? freeBytes_(QFileInfo(request->path).absolutePath()) : std::nullopt;
-  if (freeBytes && *freeBytes < *length + MinFreeBytes) return Refusal(507, TextDiskFull);
+  const bool wrongSize = *length != request->size || *length > link::MaxTransferTotal;
+  if (wrongSize || (freeBytes && *freeBytes < *length + MinFreeBytes)) {
+    Fail(*request);
+    FlushDone();
+    Pump();
+    return wrongSize ? Refusal(413, TextWrongSize) : Refusal(507, TextDiskFull);
+  }
   request->uploading = true;
   request->upload = ++nextUpload_;
   request->lastProgress = Clock::now();

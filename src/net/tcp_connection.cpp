@@ -1,10 +1,9 @@
 #include "net/tcp_connection.h"
 
-#include <utility>
-
 #include <boost/asio/buffer.hpp>
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
+#include <utility>
 
 namespace zephra::net {
 

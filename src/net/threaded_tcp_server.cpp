@@ -1,9 +1,8 @@
 #include "net/threaded_tcp_server.h"
 
 #include <algorithm>
-#include <utility>
-
 #include <boost/asio/steady_timer.hpp>
+#include <utility>
 
 namespace zephra::net {
 
@@ -20,8 +19,7 @@ struct ThreadedTcpServer::Worker {
 // deadlines on one io_context.
 class ThreadedTcpServer::Acceptor {
  public:
-  Acceptor(ThreadedTcpServer& owner, std::uint16_t port)
-      : owner_(owner), acceptor_(io_) {
+  Acceptor(ThreadedTcpServer& owner, std::uint16_t port) : owner_(owner), acceptor_(io_) {
     const tcp::endpoint endpoint(tcp::v4(), port);
     acceptor_.open(endpoint.protocol());
 #if !defined(_WIN32)
@@ -53,14 +51,15 @@ class ThreadedTcpServer::Acceptor {
 
  private:
   void AcceptNext() {
-    acceptor_.async_accept(owner_.socketContext_, [this](const boost::system::error_code& error,
-                                                         tcp::socket socket) {
-      if (error == asio::error::operation_aborted) return;
-      if (!error) {
-        if (auto connection = owner_.Admit(std::move(socket))) WatchFirstMessage(connection);
-      }
-      AcceptNext();
-    });
+    acceptor_.async_accept(owner_.socketContext_,
+                           [this](const boost::system::error_code& error, tcp::socket socket) {
+                             if (error == asio::error::operation_aborted) return;
+                             if (!error) {
+                               if (auto connection = owner_.Admit(std::move(socket)))
+                                 WatchFirstMessage(connection);
+                             }
+                             AcceptNext();
+                           });
   }
 
   // Closes the connection if it has not marked its first message by the deadline.
@@ -167,8 +166,9 @@ void ThreadedTcpServer::CloseAll() {
 
 std::size_t ThreadedTcpServer::ConnectionCount() const {
   std::lock_guard lock(workersMutex_);
-  return static_cast<std::size_t>(std::count_if(
-      workers_.begin(), workers_.end(), [](const auto& worker) { return !worker->finished.load(); }));
+  return static_cast<std::size_t>(
+      std::count_if(workers_.begin(), workers_.end(),
+                    [](const auto& worker) { return !worker->finished.load(); }));
 }
 
 std::shared_ptr<TcpConnection> ThreadedTcpServer::Admit(tcp::socket socket) {

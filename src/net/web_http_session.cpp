@@ -6,6 +6,7 @@
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
 #include <boost/beast/websocket/rfc6455.hpp>
+#include <exception>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -62,7 +63,13 @@ class THttpSession final : public IShuttable, public std::enable_shared_from_thi
     }
     if (error == beast::error::timeout || error == asio::error::operation_aborted) return Finish();
     if (error) return Answer(MakeWebResponse(400, "Bad request"));
-    TWebRoute route = owner_->Handler().Route(header_->get(), endpoints_);
+    TWebRoute route;
+    try {
+      route = owner_->Handler().Route(header_->get(), endpoints_);
+    } catch (const std::exception&) {
+      // A route that failed answers for itself; the connection still ends as it should.
+      return Answer(MakeWebResponse(500, "Internal error"));
+    }
     if (route.upgrade && beast::websocket::is_upgrade(header_->get())) {
       stream_.expires_never();
       StartWebSocketSession(owner_, std::move(stream_), header_->release(), std::move(route));

@@ -1,3 +1,7 @@
+#include "browser/browser_server.h"
+
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -9,9 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "browser/browser_server.h"
 #include "browser/page_messages.h"
 #include "browser/request_checks.h"
 #include "link/phone_link.h"
@@ -147,11 +148,10 @@ class BrowserServerTest : public ::testing::Test {
   std::string Host() const { return "127.0.0.1:" + std::to_string(server_->Port()); }
 
   test::THttpAnswer Put(std::int32_t id, const std::string& body, std::size_t announced) {
-    return HttpCall(server_->Port(), "PUT /api/upload/" + std::to_string(id) +
-                                         " HTTP/1.1\r\nHost: " + Host() +
-                                         "\r\nX-Zephra-Token: " + Token +
-                                         "\r\nContent-Length: " + std::to_string(announced) +
-                                         "\r\n\r\n" + body);
+    return HttpCall(server_->Port(),
+                    "PUT /api/upload/" + std::to_string(id) + " HTTP/1.1\r\nHost: " + Host() +
+                        "\r\nX-Zephra-Token: " + Token +
+                        "\r\nContent-Length: " + std::to_string(announced) + "\r\n\r\n" + body);
   }
 
   // A page that holds the session and has shown a list of two pictures.
@@ -197,8 +197,8 @@ TEST_F(BrowserServerTest, ForeignHostsWrongTokensAndForeignOriginsAreRefused) {
   EXPECT_FALSE(link_->SessionPresent());
 
   // A header past the size bound is not read on.
-  const std::string huge = "GET / HTTP/1.1\r\nHost: " + Host() + "\r\nX-Pad: " +
-                           std::string(9000, 'a') + "\r\n\r\n";
+  const std::string huge =
+      "GET / HTTP/1.1\r\nHost: " + Host() + "\r\nX-Pad: " + std::string(9000, 'a') + "\r\n\r\n";
   EXPECT_EQ(HttpCall(server_->Port(), huge).status, 431u);
 }
 
@@ -245,23 +245,23 @@ TEST_F(BrowserServerTest, UploadsAreCheckedAgainstTheListAndDoneInRequestOrder) 
 
   EXPECT_EQ(Put(2, "xyz", 3).status, 204u);
   EXPECT_TRUE(Done().empty());  // the older request is not overtaken
-  EXPECT_EQ(Put(1, "toolong", 7).status, 413u);
   EXPECT_EQ(Put(9, "abcde", 5).status, 404u);
-  free_ = (std::uint64_t{1} << 30) + 2;
-  EXPECT_EQ(Put(1, "abcde", 5).status, 507u);
-  EXPECT_FALSE(QFile::exists(first));
-  EXPECT_FALSE(QFile::exists(first + ".tmp"));
-  free_ = std::uint64_t{100} << 30;
-  EXPECT_EQ(Put(1, "abcde", 5).status, 204u);
+  EXPECT_EQ(Put(1, "toolong", 7).status, 413u);  // another size than the list's: it fails
 
-  ASSERT_TRUE(WaitUntil([&] { return Done().size() == 3; }));
-  EXPECT_EQ(Done(), (std::vector<std::pair<std::int32_t, std::int32_t>>{
-                        {1, link::RequestComplete}, {2, link::RequestComplete},
-                        {3, link::RequestFailed}}));
-  QFile stored(first);
+  free_ = (std::uint64_t{1} << 30) + 2;  // a disk that would keep less than 1 GiB
+  server_->AddRequest(4, "p-0.jpg", first);
+  EXPECT_EQ(page.NextOf("need")->value("id").toInt(), 4);
+  EXPECT_EQ(Put(4, "abcde", 5).status, 507u);
+
+  ASSERT_TRUE(WaitUntil([&] { return Done().size() == 4; }));
+  EXPECT_EQ(Done(), (std::vector<std::pair<std::int32_t, std::int32_t>>{{1, link::RequestFailed},
+                                                                        {2, link::RequestComplete},
+                                                                        {3, link::RequestFailed},
+                                                                        {4, link::RequestFailed}}));
+  QFile stored(second);
   ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
-  EXPECT_EQ(stored.readAll(), "abcde");
-  EXPECT_EQ(QDir(cache_.path()).entryList(QDir::Files), QStringList({"A.jpg", "B.jpg"}));
+  EXPECT_EQ(stored.readAll(), "xyz");
+  EXPECT_EQ(QDir(cache_.path()).entryList(QDir::Files), QStringList({"B.jpg"}));
 }
 
 TEST_F(BrowserServerTest, ASilentPageIsAskedOnceMoreThenTheRequestFails) {

@@ -1,7 +1,6 @@
 #include "page_client.h"
 
 #include <QJsonDocument>
-
 #include <boost/asio/connect.hpp>
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
