@@ -50,18 +50,26 @@ int AwaitRequest(TPictureRequests& requests, std::int32_t id, const QString& pat
 
 TFetchResult FetchPicture(TCacheFolder& cache, TPictureRequests& requests, const QString& name,
                           const QString& sizeText, base::TStopFlag& abortLoad,
-                          std::chrono::milliseconds wait) {
+                          std::chrono::milliseconds wait, const std::function<void()>& meanwhile) {
+  const auto runMeanwhile = [&meanwhile] {
+    if (meanwhile) meanwhile();
+  };
   TFetchResult result;
   result.Path = cache.LocalPathOf(name);
   const std::int64_t size = AnnouncedSize(sizeText);
   if (FileMatches(result.Path, size)) {
+    runMeanwhile();
     result.Code = FetchPresent;
     return result;
   }
-  if (result.Path.isEmpty()) return result;  // no name, no file
+  if (result.Path.isEmpty()) {  // no name, no file
+    runMeanwhile();
+    return result;
+  }
   if (QFileInfo(result.Path).isFile()) QFile::remove(result.Path);
 
   const std::int32_t id = requests.RequestPicture(name, result.Path);
+  runMeanwhile();
   if (id < 0) {
     result.Code = FetchNoService;
     return result;

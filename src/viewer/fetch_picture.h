@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <chrono>
+#include <functional>
 
 #include "base/stop_flag.h"
 #include "viewer/cache_folder.h"
@@ -19,9 +20,11 @@ struct TFetchResult {
 // the cache, requesting it and waiting up to `wait` for it. Setting `abortLoad` ends the wait at
 // once, cancelling every pending request. A file of the wrong size is deleted before it is
 // requested again, since the engine never replaces a file that exists. Runs on the viewer's
-// workers.
+// workers. `meanwhile`, when given, runs once the request is on its way (or at once when the
+// file needs none), so that other work overlaps the transfer.
 TFetchResult FetchPicture(TCacheFolder& cache, TPictureRequests& requests, const QString& name,
                           const QString& sizeText, base::TStopFlag& abortLoad,
-                          std::chrono::milliseconds wait = FetchWait);
+                          std::chrono::milliseconds wait = FetchWait,
+                          const std::function<void()>& meanwhile = {});
 
 }  // namespace zephra::viewer

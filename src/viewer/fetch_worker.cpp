@@ -25,7 +25,6 @@ void TThrBackWork::WaitFor() {
 void TThrBackWork::Execute() {
   // Whatever goes wrong, the window hears the fetch's end.
   try {
-    if (view_.ViewerHidden()) view_.syncCalls_.Call([this] { view_.CaptureBackground(); });
     FetchOne();
   } catch (...) {
   }
@@ -37,21 +36,35 @@ void TThrBackWork::Execute() {
 
 void TThrBackWork::FetchOne() {
   view_.FFetchResult.store(FetchStopped);
-  if (job_.Names.isEmpty() || job_.ItemIndex < 0 || job_.ItemIndex >= job_.Names.size()) return;
+  TSyncCalls& gui = view_.syncCalls_;
+  const auto captureDesktop = [&] {
+    if (view_.ViewerHidden()) gui.Call([this] { view_.CaptureBackground(); });
+  };
+  if (job_.Names.isEmpty() || job_.ItemIndex < 0 || job_.ItemIndex >= job_.Names.size()) {
+    captureDesktop();
+    return;
+  }
   const QString name = job_.Names[job_.ItemIndex];
   const QString size = job_.ItemIndex < job_.Sizes.size() ? job_.Sizes[job_.ItemIndex] : QString();
-  TSyncCalls& gui = view_.syncCalls_;
   base::TStopFlag& abortLoad = view_.abortLoad_;
-
-  if (!job_.SlideShow) {
+  const bool loadingPicture = !job_.SlideShow && [&] {
     const TFetchNeed need = view_.cache_.NeedsFetch(name, size);
-    if (need.MustFetch && need.Large) gui.Call([this] { view_.ShowLoadingPicture(); });
+    return need.MustFetch && need.Large;
+  }();
+
+  // The window gets ready (the desktop's capture, the loading picture, the snapshot its
+  // transition starts from) while the file is on its way, not before it is asked for.
+  const auto getReady = [&] {
+    captureDesktop();
+    if (loadingPicture && !abortLoad.IsSet()) gui.Call([this] { view_.ShowLoadingPicture(); });
+    if (!abortLoad.IsSet()) gui.Call([this] { view_.TakeSnapshot(); });
+  };
+  if (abortLoad.IsSet()) {
+    captureDesktop();
+    return;
   }
-  if (abortLoad.IsSet()) return;
-  gui.Call([this] { view_.TakeSnapshot(); });
-  if (abortLoad.IsSet()) return;
-  const TFetchResult result =
-      FetchPicture(view_.cache_, view_.requests_, name, size, abortLoad, view_.config_.FetchWait);
+  const TFetchResult result = FetchPicture(view_.cache_, view_.requests_, name, size, abortLoad,
+                                           view_.config_.FetchWait, getReady);
   view_.FFetchResult.store(result.Code);
   if (result.Code == FetchPresent && !abortLoad.IsSet()) ShowPicture(result.Path);
 }

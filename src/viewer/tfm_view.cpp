@@ -140,7 +140,7 @@ void TfmView::resizeEvent(QResizeEvent* event) {
 void TfmView::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(event->rect(), WindowColour());
-  if (!bg_.isNull()) painter.drawImage(event->rect().topLeft(), bg_, event->rect());
+  if (!bgShown_.isNull()) painter.drawImage(event->rect().topLeft(), bgShown_, event->rect());
 }
 
 // --- lists and fetches -------------------------------------------------------------------------
@@ -298,6 +298,8 @@ void TfmView::CaptureBackground() {
     bg_ = std::move(plain);
   }
   Darken(bg_, DesktopDarkenFactor);
+  // Painted in the screen's own format, so that a paint copies instead of converting.
+  bgShown_ = bg_.convertToFormat(QImage::Format_RGB32);
   update();
 }
 
@@ -464,6 +466,7 @@ void TfmView::Close() {
   FReduced = false;
   // The program stays in the tray: what only the window needed goes with it.
   bg_ = QImage();
+  bgShown_ = QImage();
   imgSlideEff_->Bitmap() = QImage();
   if (imgCache_) imgCache_->Clear();
   if (FOnClosed) FOnClosed();

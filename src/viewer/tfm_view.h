@@ -183,6 +183,7 @@ class TfmView : public QWidget {
 
   // Parts, bottom to top. ImgBg is bg_, painted by the window itself.
   QImage bg_;
+  QImage bgShown_;  // bg_ as the window paints it
   widgets::TImageCC* imageCC1_ = nullptr;
   TSlideSurface* imgSlideEff_ = nullptr;
   QImage imgLoading_;
