@@ -38,11 +38,14 @@ void KeepFile(const QString& keepAt, const char* bytes, std::size_t count) {
 double PlainLoopSeconds(const TPlainLoop& loop) {
   asio::io_context io;
   tcp::acceptor acceptor(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
-  const std::size_t rounds = (loop.fileBytes + link::ChunkSize - 1) / link::ChunkSize;
+  // Each answer ends with `payload` bytes of the file.
+  const std::size_t payload = loop.stream ? loop.fileBytes : link::ChunkSize;
+  const std::size_t answerBytes = loop.stream ? loop.fileBytes : AnswerBytes;
+  const std::size_t rounds = (loop.fileBytes + payload - 1) / payload;
   std::thread server([&] {
     tcp::socket peer = acceptor.accept();
     peer.set_option(tcp::no_delay(true));
-    std::vector<char> request(RequestBytes), answer(AnswerBytes, 'a');
+    std::vector<char> request(RequestBytes), answer(answerBytes, 'a');
     for (std::size_t i = 0; i < rounds; ++i) {
       asio::read(peer, asio::buffer(request));
       asio::write(peer, asio::buffer(answer));
@@ -54,16 +57,16 @@ double PlainLoopSeconds(const TPlainLoop& loop) {
   socket.connect(relay ? tcp::endpoint(asio::ip::make_address("127.0.0.1"), relay->Port())
                        : acceptor.local_endpoint());
   socket.set_option(tcp::no_delay(true));
-  std::vector<char> request(RequestBytes, 'r'), answer(AnswerBytes);
+  std::vector<char> request(RequestBytes, 'r'), answer(answerBytes);
   const auto start = std::chrono::steady_clock::now();
   std::unique_ptr<char[]> file(loop.keepAt.isEmpty() ? nullptr : new char[loop.fileBytes]);
   for (std::size_t i = 0; i < rounds; ++i) {
     asio::write(socket, asio::buffer(request));
     asio::read(socket, asio::buffer(answer));
     if (file) {
-      const std::size_t offset = i * link::ChunkSize;
-      const std::size_t count = std::min<std::size_t>(link::ChunkSize, loop.fileBytes - offset);
-      std::copy_n(answer.data() + AnswerBytes - link::ChunkSize, count, file.get() + offset);
+      const std::size_t offset = i * payload;
+      const std::size_t count = std::min(payload, loop.fileBytes - offset);
+      std::copy_n(answer.data() + answerBytes - payload, count, file.get() + offset);
     }
   }
   if (file) KeepFile(loop.keepAt, file.get(), loop.fileBytes);

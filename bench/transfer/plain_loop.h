@@ -16,6 +16,9 @@ struct TPlainLoop {
   // go into a buffer of the file's size, which is written to `keepAt` + ".tmp" and moved over
   // `keepAt` at the end.
   QString keepAt;
+  // One request answered by the whole file in one message instead of one answer per chunk:
+  // the least that sending the file in one piece (a browser's upload) takes.
+  bool stream = false;
 };
 
 // Seconds for one file of `loop.fileBytes` over the loop.
