@@ -4,6 +4,7 @@
 # (drawn by scripts/make-samples.sh), which the program shows full screen.
 #
 # usage: ./run.sh [SECONDS]
+#        ./run.sh browser
 #
 # With a display ($DISPLAY set) everything runs there until Ctrl+C or until the program is closed
 # from its tray menu. Without one, a virtual display (Xvfb) with a window manager that has a
@@ -13,6 +14,14 @@
 # (default 12) after the phone's start (or once the keys are done, if later), and everything
 # stops. Every process started here is stopped on the way out. ZEPHRA_BUILD_DIR overrides the
 # build folder (default build/).
+#
+# `./run.sh browser` shows the browser phone instead of the phone simulator: the tray menu's
+# browser item is opened, its QR code read from the screen (zbarimg), and headless Chromium
+# (tools/browser-phone) opens that address as a phone's browser would, picks the sample pictures,
+# taps the second, steps to the next and starts the slide show. Screenshots go to build/:
+# run-browser-page.png (the page in the phone's browser), run-browser-pc.png (the tapped
+# picture on the PC) and run-browser-slide.png (the slide show a few seconds on); then
+# everything stops, with a display or without.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")" && pwd)
@@ -35,9 +44,25 @@ stop_wait_seconds=5
 viewer_shot_at=3
 slide_shot_at=6
 
-headless_seconds=${1:-12}
-if ! [[ $headless_seconds =~ ^[0-9]+$ ]]; then
-  echo "usage: $0 [SECONDS]" >&2
+# The browser phone's demo.
+browser_mode=false
+browser_port=22309
+browser_caption='用手机浏览器看图'
+browser_driver="$root/tools/browser-phone/browser-phone.py"
+browser_page_shot="$build/run-browser-page.png"
+browser_pc_shot="$build/run-browser-pc.png"
+browser_slide_shot="$build/run-browser-slide.png"
+# Seconds the slide show runs before its screenshot; it moves on every 3 s.
+browser_slide_seconds=7
+
+headless_seconds=12
+if [[ ${1:-} == browser ]]; then
+  browser_mode=true
+elif [[ -n ${1:-} ]]; then
+  headless_seconds=$1
+fi
+if ! [[ $headless_seconds =~ ^[0-9]+$ ]] || (($# > 1)); then
+  echo "usage: $0 [SECONDS | browser]" >&2
   exit 2
 fi
 
@@ -82,10 +107,12 @@ ninja -C "$build" -j2 zephra-wifi zephra-phone hotspot-standin
 listening() { ss -Hltn "sport = :$1" | grep -q .; }
 
 # A port held already would let the phone join some other program.
-if listening "$control_port"; then
-  echo "run.sh: port $control_port is in use already (does another zephra-wifi run?)" >&2
-  exit 1
-fi
+for port in "$control_port" $($browser_mode && echo "$browser_port"); do
+  if listening "$port"; then
+    echo "run.sh: port $port is in use already (does another zephra-wifi run?)" >&2
+    exit 1
+  fi
+done
 
 # --- display -----------------------------------------------------------------------------------
 
@@ -217,9 +244,104 @@ app_pid=$!
 pids+=("$app_pid")
 wait_for_port "$app_pid" "$control_port"
 echo "zephra-wifi runs (pid $app_pid) and listens on port $control_port"
-if $headless; then
+if $headless && ! $browser_mode; then
   sleep 1  # the start-up toast is up for 5 s
   screenshot "$start_shot" "the start"
+fi
+
+# --- the browser phone ---------------------------------------------------------------------------
+
+fail() {
+  echo "run.sh: $*" >&2
+  exit 1
+}
+
+# The browser window: a window of the program titled browser_caption; nothing while none shows.
+browser_window() {
+  xdotool search --onlyvisible --name "^$browser_caption\$" 2>/dev/null | head -n 1
+}
+
+# Picks the tray menu's browser item (the second) and prints its window once it shows; one more
+# try when a click or a key got lost.
+open_browser_window() {
+  local try tenths window
+  for ((try = 0; try < 2; try++)); do
+    open_tray_menu
+    xdotool key Down Down Return
+    for ((tenths = 0; tenths < port_wait_seconds * 10; tenths++)); do
+      window=$(browser_window)
+      [[ -n $window ]] && { echo "$window"; return 0; }
+      sleep 0.1
+    done
+    xdotool key Escape  # a menu that stayed open
+  done
+  return 1
+}
+
+# What the QR code in `window` says, once it has been painted.
+read_qr_code() {
+  local window=$1 image code tries
+  image=$(mktemp --suffix=.png)
+  for ((tries = 0; tries < 20; tries++)); do
+    import -window "$window" "$image" 2>/dev/null &&
+      code=$(zbarimg -q --raw "$image" 2>/dev/null) && [[ -n $code ]] && break
+    sleep 0.25
+  done
+  rm -f "$image"
+  [[ -n ${code:-} ]] && echo "$code"
+}
+
+# Sends one command to the browser and prints its answer line; fails without one in `seconds`.
+browser_do() {  # browser_do <seconds> <command> [<argument>...]
+  local seconds=$1 reply
+  shift
+  echo "$*" >&"${browser[1]}"
+  IFS= read -r -t "$seconds" reply <&"${browser[0]}" || fail "the browser did not answer: $*"
+  echo "$reply"
+}
+
+# The same for a command that answers "ok".
+browser_ok() {
+  local reply
+  reply=$(browser_do "$@")
+  [[ $reply == ok ]] || fail "the browser answered \"$reply\" to: ${*:2}"
+}
+
+browser_demo() {
+  local window url ready
+  window=$(open_browser_window) || fail "the tray menu's browser item opened no window"
+  url=$(read_qr_code "$window") || fail "no QR code could be read in the browser window"
+  echo "The browser window's QR code reads $url"
+  # Esc closes the window; the page's server stays on.
+  xdotool windowactivate "$window" 2>/dev/null || true
+  xdotool key Escape
+
+  coproc browser { exec /usr/bin/python3 "$browser_driver" "$url"; }
+  pids+=("$browser_PID")
+  IFS= read -r -t 60 ready <&"${browser[0]}" || ready="no answer"
+  [[ $ready == ready ]] || fail "the browser did not come up: $ready"
+  browser_ok 30 wait status data-state connected 20
+  browser_ok 30 pick "$samples"/[0-9][0-9]-*
+  # The second picture comes up on the PC; the page marks it.
+  browser_ok 30 tap 1
+  browser_ok 60 wait index data-index 1 50
+  sleep 1  # the transition
+  screenshot "$browser_pc_shot" "the tapped picture on the PC"
+  browser_ok 30 shot "$browser_page_shot"
+  echo "Screenshot of the page in the phone's browser: $browser_page_shot"
+  browser_ok 30 click next
+  browser_ok 60 wait index data-index 2 50
+  browser_ok 30 click play
+  sleep "$browser_slide_seconds"
+  screenshot "$browser_slide_shot" "the slide show, ${browser_slide_seconds}s on"
+  echo "The page shows: $(browser_do 30 text index)"
+  browser_ok 30 click stop
+  browser_ok 30 quit
+}
+
+if $browser_mode; then
+  browser_demo
+  exit 0
 fi
 
 phone_started=${EPOCHREALTIME//[^0-9]/}  # microseconds

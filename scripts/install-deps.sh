@@ -27,6 +27,9 @@ packages=(
   iproute2
   # a private bus with stand-ins for NetworkManager and firewalld (tools/nm-standin)
   dbus-daemon python3-dbus python3-gi
+  # a phone's web browser for the browser phone's tests and demo (tools/browser-phone), and the
+  # demo's reading of its QR code from the screen
+  chromium chromium-driver python3-selenium zbar-tools
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "child_process.h"
 
+#include <linux/close_range.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -18,6 +19,9 @@ void EndWithThisProcess(QProcess& process) {
   process.setChildProcessModifier([parent] {
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (::getppid() != parent) ::_exit(OrphanExitCode);
+    // The test's own sockets (a phone simulator's, say) must not live on in the child: a phone
+    // that closed its connections would still look connected to the program.
+    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
   });
 }
 

@@ -12,7 +12,8 @@ inline constexpr int StopMs = 5000;
 // whose parent is gone already by then ends at once. The kernel drops this request when the
 // child executes a file with capabilities (a build of the program given cap_net_bind_service,
 // say): such a child outlives a test program that crashed, and the next run finds the ports held
-// (ProgramE2eTest::SetUp then fails and names it).
+// (ProgramE2eTest::SetUp then fails and names it). The child also inherits no file descriptor
+// of this process but its standard input, output and error.
 void EndWithThisProcess(QProcess& process);
 
 // A child process that is asked to end (SIGTERM), then killed, whatever happened before. It
