@@ -37,6 +37,9 @@ void TWebConnections::AcceptNext() {
         if (self->stopping_ || error == asio::error::operation_aborted) return;
         // Over the bound the connection is closed at once, unanswered.
         if (!error && self->Count() < self->limits_.maxConnections) {
+          // Messages are small and wanted at once (a WebSocket's commands and answers).
+          boost::system::error_code ignored;
+          socket.set_option(tcp::no_delay(true), ignored);
           StartHttpSession(self, std::move(socket));
         }
         self->AcceptNext();
