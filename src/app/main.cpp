@@ -4,12 +4,14 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/app_constants.h"
 #include "app/app_version.h"
 #include "app/message_box.h"
 #include "app/tfm_zephra_wifi.h"
 #include "platform/default_route.h"
+#include "platform/display_check.h"
 #include "platform/file_version.h"
 #include "platform/process_exit.h"
 #include "platform/single_instance.h"
@@ -75,6 +77,11 @@ void WaitForFirstReading(const zephra::shell::TNmHotspotSource& hotspot) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Without a display Qt would abort (and dump core) after its own lines about plugins.
+  if (const QString problem = zephra::platform::DisplayProblem(); !problem.isEmpty()) {
+    std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());
+    return 1;
+  }
   QApplication app(argc, argv);
   // The form is never shown and message boxes come and go: only the tray's close item ends
   // the program.

@@ -1,6 +1,7 @@
-// The tray program's service end to end: the link follows the partner hotspot's stand-in, and a
-// second copy leaves the first alone.
+// The tray program's service end to end: the link follows the partner hotspot's stand-in, a
+// second copy leaves the first alone, and without a display the program says so and ends.
 
+#include <QProcess>
 #include <QTcpSocket>
 
 #include "app/app_constants.h"
@@ -22,6 +23,27 @@ constexpr int SwitchMs = CheckPeriodMs + static_cast<int>(link::LinkStopWait.cou
 constexpr int PortLookMs = 1;
 
 using ShellE2eTest = ProgramE2eTest;
+
+TEST(NoDisplayE2eTest, EndsWithOneLineAndStatusOneInsteadOfAborting) {
+  for (const char* display : {"", ":87"}) {  // none set, and one nobody serves
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+      environment.remove(QString::fromLatin1(name));
+    }
+    if (*display != '\0')
+      environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(ZEPHRA_WIFI_PATH), {});
+    ASSERT_TRUE(program.waitForFinished(10000)) << display;
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << display;
+    EXPECT_EQ(program.exitCode(), 1) << display;
+    const QByteArray said = program.readAllStandardError();
+    EXPECT_EQ(said.count('\n'), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains("no display could be opened") && said.contains("DISPLAY"))
+        << said.toStdString();
+  }
+}
 
 TEST_F(ShellE2eTest, LinkFollowsThePartnerExceptUnderASession) {
   StartPhone({AddPicture(QStringLiteral("a.jpg"), SolidJpeg(Palette[0]))});
