@@ -12,6 +12,8 @@ QString DisplayProblem() {
   // installed) is left to Qt.
   const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
   if (!platform.isEmpty() && !platform.startsWith("xcb")) return {};
+  // In a Wayland session Qt takes its Wayland plugin where one is installed.
+  if (platform.isEmpty() && !qgetenv("WAYLAND_DISPLAY").isEmpty()) return {};
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
   const bool reachable = xcb_connection_has_error(connection) == 0;
   xcb_disconnect(connection);
