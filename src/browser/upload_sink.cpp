@@ -1,22 +1,8 @@
 #include "browser/upload_sink.h"
 
-#include <QFileInfo>
-#include <filesystem>
-#include <system_error>
+#include "link/chunk_file.h"
 
 namespace zephra::browser {
-
-namespace {
-
-// Moves `from` over `to` in one step, replacing a file that is there.
-bool ReplaceFile(const QString& from, const QString& to) {
-  std::error_code error;
-  std::filesystem::rename(QFileInfo(from).filesystemFilePath(), QFileInfo(to).filesystemFilePath(),
-                          error);
-  return !error;
-}
-
-}  // namespace
 
 TUploadSink::TUploadSink(TBrowserSession& session, TUploadTicket ticket)
     : session_(session), ticket_(std::move(ticket)), file_(ticket_.tempPath) {}
@@ -52,7 +38,7 @@ net::TWebResponse TUploadSink::Finish(bool whole) {
   ended_ = true;
   const bool complete = whole && !unwanted_ && received_ == ticket_.size && Open() &&
                         file_.flush() && (file_.close(), file_.error() == QFileDevice::NoError);
-  if (complete && ReplaceFile(ticket_.tempPath, ticket_.targetPath)) {
+  if (complete && link::ReplaceFile(ticket_.tempPath, ticket_.targetPath)) {
     session_.UploadEnded(ticket_.serial, TUploadEnd::Stored);
     return net::MakeWebResponse(204, {});
   }

@@ -1,6 +1,17 @@
 #include "link/chunk_file.h"
 
+#include <QFileInfo>
+#include <filesystem>
+#include <system_error>
+
 namespace zephra::link {
+
+bool ReplaceFile(const QString& from, const QString& to) {
+  std::error_code error;
+  std::filesystem::rename(QFileInfo(from).filesystemFilePath(), QFileInfo(to).filesystemFilePath(),
+                          error);
+  return !error;
+}
 
 bool TChunkFile::Open(const QString& path) {
   std::lock_guard lock(mutex_);

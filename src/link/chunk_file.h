@@ -28,4 +28,7 @@ class TChunkFile {
   bool failed_ = false;
 };
 
+// Moves the finished file `from` over `to` in one step, replacing a file that is there.
+bool ReplaceFile(const QString& from, const QString& to);
+
 }  // namespace zephra::link

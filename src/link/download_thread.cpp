@@ -2,10 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
+#include "link/chunk_file.h"
 #include "link/link_message.h"
 
 namespace zephra::link {
@@ -14,14 +13,6 @@ namespace {
 
 // Picture names shorter than this are not asked for.
 constexpr qsizetype MinRemoteNameLength = 2;
-
-// Moves `from` over `to` in one step, replacing a file that is there.
-bool ReplaceFile(const QString& from, const QString& to) {
-  std::error_code error;
-  std::filesystem::rename(QFileInfo(from).filesystemFilePath(), QFileInfo(to).filesystemFilePath(),
-                          error);
-  return !error;
-}
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 #include <boost/asio/steady_timer.hpp>
 #include <utility>
 
+#include "net/listen.h"
+
 namespace zephra::net {
 
 namespace asio = boost::asio;
@@ -20,15 +22,7 @@ struct ThreadedTcpServer::Worker {
 class ThreadedTcpServer::Acceptor {
  public:
   Acceptor(ThreadedTcpServer& owner, std::uint16_t port) : owner_(owner), acceptor_(io_) {
-    const tcp::endpoint endpoint(tcp::v4(), port);
-    acceptor_.open(endpoint.protocol());
-#if !defined(_WIN32)
-    // Rebinding while old connections linger in TIME_WAIT. On Windows the same option would let
-    // a second listener take a port in use, so a busy port would no longer fail the start.
-    acceptor_.set_option(tcp::acceptor::reuse_address(true));
-#endif
-    acceptor_.bind(endpoint);
-    acceptor_.listen(static_cast<int>(owner.limits_.listenBacklog));
+    ListenOnEveryAddress(acceptor_, port, static_cast<int>(owner.limits_.listenBacklog));
   }
 
   ~Acceptor() {

@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "net/listen.h"
+
 namespace zephra::net {
 
 namespace asio = boost::asio;
@@ -12,15 +14,7 @@ TWebConnections::TWebConnections(asio::io_context& io, IWebHandler& handler, TWe
     : io_(io), handler_(handler), limits_(limits), acceptor_(io) {}
 
 void TWebConnections::Listen(std::uint16_t port) {
-  const tcp::endpoint endpoint(tcp::v4(), port);
-  acceptor_.open(endpoint.protocol());
-#if !defined(_WIN32)
-  // Rebinding while old connections linger in TIME_WAIT; on Windows the option would let a
-  // second listener take a port in use.
-  acceptor_.set_option(tcp::acceptor::reuse_address(true));
-#endif
-  acceptor_.bind(endpoint);
-  acceptor_.listen();
+  ListenOnEveryAddress(acceptor_, port, asio::socket_base::max_listen_connections);
 }
 
 std::uint16_t TWebConnections::Port() const {
