@@ -77,8 +77,6 @@ class TBrowserSession {
   bool UploadProgress(std::uint64_t serial);
   void UploadEnded(std::uint64_t serial, TUploadEnd end);
 
-  bool Holding() const { return holder_.has_value(); }
-
  private:
   class TChannel;
   struct THolder {

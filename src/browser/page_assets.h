@@ -20,7 +20,6 @@ class TPageAssets {
   TPageAssets();
   // The asset of a request target (a query is ignored); nullptr for anything else.
   const TPageAsset* Find(std::string_view target) const;
-  bool Empty() const { return assets_.empty(); }
 
  private:
   std::map<std::string, TPageAsset, std::less<>> assets_;

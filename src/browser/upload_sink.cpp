@@ -45,14 +45,10 @@ net::TWebResponse TUploadSink::Finish(bool whole) {
   if (file_.isOpen()) file_.close();
   QFile::remove(ticket_.tempPath);
   session_.UploadEnded(ticket_.serial, TUploadEnd::Broken);
-  if (unwanted_) return Refused(404, TextNotAsked);
-  if (received_ != ticket_.size && !writeFailed_ && whole) return Refused(413, TextWrongSize);
-  if (received_ > ticket_.size) return Refused(413, TextWrongSize);
-  return Refused(500, TextWriteFailed);
-}
-
-net::TWebResponse TUploadSink::Refused(unsigned status, const char* text) {
-  return net::MakeWebResponse(status, text);
+  if (unwanted_) return net::MakeWebResponse(404, TextNotAsked);
+  const bool wrongSize = received_ > ticket_.size || (whole && received_ != ticket_.size);
+  if (wrongSize && !writeFailed_) return net::MakeWebResponse(413, TextWrongSize);
+  return net::MakeWebResponse(500, TextWriteFailed);
 }
 
 }  // namespace zephra::browser

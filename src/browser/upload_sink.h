@@ -21,7 +21,6 @@ class TUploadSink final : public net::IBodySink {
 
  private:
   bool Open();
-  net::TWebResponse Refused(unsigned status, const char* text);
 
   TBrowserSession& session_;
   const TUploadTicket ticket_;
