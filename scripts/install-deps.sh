@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins
   # libraries
   libboost-dev libjpeg62-turbo-dev libpng-dev libgif-dev
+  # HEIF and AVIF pictures (the HEVC and AV1 decoders come with it); heif-enc makes test samples
+  libheif-dev libheif-examples
   libxcb1-dev libxcb-res0-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -21,6 +23,8 @@ packages=(
   clang libclang-rt-14-dev
   # the demo and the end-to-end tests: a virtual display, a tray, input, screenshots, CJK glyphs
   xvfb xauth x11-utils xdotool imagemagick icewm fonts-wqy-microhei
+  # a headless Wayland session with XWayland for the Wayland end-to-end test
+  weston
   # the Debian package (dpkg-shlibdeps) and the check of the installed menu entries
   dpkg-dev desktop-file-utils
   # the tests' own network (ip) and the listening-port checks (ss)
