@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <array>
 #include <chrono>
 
@@ -38,5 +39,15 @@ inline constexpr char AboutRights[] = "Copyright © 2026 Zephra. All rights rese
 
 // Period of the hotspot watch (TimerIpList).
 inline constexpr std::chrono::milliseconds IpListInterval{3000};
+
+// How often the program looks whether a system tray has come or gone; without one the menu
+// shows as a window of its own.
+inline constexpr std::chrono::milliseconds TrayCheckInterval{2000};
+
+// The menu window's buttons and their spacing, in pixels.
+inline constexpr QSize MenuWindowButtonSize{200, 32};
+inline constexpr int MenuWindowMargin = 16;
+inline constexpr int MenuWindowSpacing = 8;
+inline constexpr int MenuWindowFontPixels = 14;
 
 }  // namespace zephra::app

@@ -55,6 +55,7 @@ TfmZephraWifi::THooks ProgramHooks(zephra::shell::TPartnerProbe& partner,
     return hotspot.Hotspot() ? hotspot.Hotspot()->address : QString();
   };
   hooks.defaultRouteAddress = zephra::platform::DefaultRouteAddress;
+  hooks.systemTrayAvailable = QSystemTrayIcon::isSystemTrayAvailable;
   hooks.linkSwitchedOn = [&hotspot, &firewall] {
     if (hotspot.Hotspot()) firewall.LinkOn(hotspot.Hotspot()->interfaceName);
   };
@@ -83,8 +84,8 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   QApplication app(argc, argv);
-  // The form is never shown and message boxes come and go: only the tray's close item ends
-  // the program.
+  // The form is never shown and message boxes come and go: only the menu's close item (or the
+  // close button of the menu's window, without a tray) ends the program.
   app.setQuitOnLastWindowClosed(false);
 
   zephra::platform::TSingleInstance instance;
@@ -100,8 +101,8 @@ int main(int argc, char* argv[]) {
     if (running) running->NCloseClick();
   });
 
-  // The link listens on the fixed ports. Without a system tray the icon simply isn't shown;
-  // the program still serves the phone (and Qt shows the icon once a tray appears).
+  // The link listens on the fixed ports. Without a system tray the menu shows as a window
+  // instead of the icon (which Qt shows once a tray appears).
   zephra::shell::TPartnerProbe partner;
   zephra::shell::TFirewallCheck firewall(zephra::shell::ShowTip);
   // A hotspot that comes while the link is on already (through the partner) is checked too.

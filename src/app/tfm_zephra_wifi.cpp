@@ -32,6 +32,11 @@ TfmZephraWifi::TfmZephraWifi(link::TLinkConfig config, THooks hooks, QObject* pa
 
   timerIpList_.setInterval(hooks_.ipListInterval);
   connect(&timerIpList_, &QTimer::timeout, this, &TfmZephraWifi::TimerIpListTimer);
+
+  FollowTray();
+  timerTray_.setInterval(TrayCheckInterval);
+  connect(&timerTray_, &QTimer::timeout, this, &TfmZephraWifi::FollowTray);
+  timerTray_.start();
 }
 
 TfmZephraWifi::~TfmZephraWifi() {
@@ -70,6 +75,20 @@ void TfmZephraWifi::CreateTrayIcon() {
   // The right button opens the menu at the pointer.
   trayIcon_.setContextMenu(&popMenu_);
   trayIcon_.show();
+}
+
+void TfmZephraWifi::FollowTray() {
+  if (closed_) return;
+  if (!hooks_.systemTrayAvailable || hooks_.systemTrayAvailable()) {
+    if (menuWindow_) menuWindow_->hide();
+    return;
+  }
+  if (!menuWindow_) {
+    // Its close button ends the program, as the menu's close item does.
+    menuWindow_ = std::make_unique<TfmMenuWindow>(popMenu_, trayIcon_.toolTip(), trayIcon_.icon(),
+                                                  [this] { NCloseClick(); });
+  }
+  if (menuWindow_->isHidden()) menuWindow_->ShowCentred();
 }
 
 bool TfmZephraWifi::StartService() {
@@ -260,6 +279,8 @@ void TfmZephraWifi::FormClose() {
 void TfmZephraWifi::TearDown() {
   closed_ = true;
   trayIcon_.hide();
+  timerTray_.stop();
+  if (menuWindow_) menuWindow_->hide();
   timerIpList_.stop();
   DestroyViewer();
   // The browser's session ends with its server; nothing of it may wait for the viewer.

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/app_constants.h"
+#include "app/tfm_menu_window.h"
 #include "base/stop_flag.h"
 #include "browser/browser_server.h"
 #include "install/http_server.h"
@@ -62,11 +63,14 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
     std::function<QString()> defaultRouteAddress;
     // The browser phone's server (its port 0: ephemeral, in tests).
     browser::TBrowserConfig browser;
+    // Whether the desktop has a system tray now; empty reads as "it has". Without one the
+    // menu shows as a window (see FollowTray).
+    std::function<bool()> systemTrayAvailable;
   };
 
   // FormCreate: the tray icon (visible at once; it appears when a system tray exists), the
-  // menu, TimerIpList (disabled), the phone link with `config` (servers off) and the transfer
-  // engine (waiting for requests).
+  // menu (as a window while there is no tray), TimerIpList (disabled), the phone link with
+  // `config` (servers off) and the transfer engine (waiting for requests).
   TfmZephraWifi(link::TLinkConfig config, THooks hooks, QObject* parent = nullptr);
   // Runs the shutdown steps of FormClose unless FormClose already ran.
   ~TfmZephraWifi() override;
@@ -98,6 +102,8 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   QSystemTrayIcon& TrayIcon() { return trayIcon_; }
   QMenu& PopMenu() { return popMenu_; }
   QTimer& TimerIpList() { return timerIpList_; }
+  // The menu's window; nullptr until the first time there was no tray.
+  TfmMenuWindow* MenuWindow() { return menuWindow_.get(); }
   link::TPhoneLink& Link() { return link_; }
   link::TDownloadThread& DownloadThread() { return downloadThread_; }
   link::TRequestCounter& RequestCounter() { return requestCounter_; }
@@ -132,6 +138,10 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
  public slots:
   // The hotspot watch's tick; the timer is off while it runs and stays off once closing began.
   void TimerIpListTimer();
+  // Without a system tray the menu's window shows; once a tray is there the icon (which Qt
+  // puts into it by itself) takes over and the window goes. Runs every TrayCheckInterval
+  // until closing begins.
+  void FollowTray();
 
  private:
   void CreatePopMenu();
@@ -167,6 +177,8 @@ class TfmZephraWifi : public QObject, private shell::IServiceControl {
   std::shared_ptr<viewer::TViewerPort> viewer_;  // the link's way to it
   QMenu popMenu_;
   QSystemTrayIcon trayIcon_;  // after popMenu_: it refers to the menu until destroyed
+  std::unique_ptr<TfmMenuWindow> menuWindow_;  // after popMenu_: its buttons trigger its items
+  QTimer timerTray_;
   QTimer timerIpList_;
   shell::THotspotWatch watch_;
   browser::TBrowserServer browser_;

@@ -6,17 +6,20 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <chrono>
 #include <future>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "app/about_text.h"
 #include "app_test_support.h"
+#include "install/install_constants.h"
 #include "phone/phone_simulator.h"
 #include "test_files.h"
 #include "viewer/fetch_picture.h"
@@ -69,6 +72,7 @@ class TfmZephraWifiTest : public ::testing::Test {
     hooks.notInGameMode = [this] { return !gameMode_; };
     hooks.cacheFolder = cacheDir_.path();
     hooks.browser.port = 0;
+    if (trayAvailable_) hooks.systemTrayAvailable = [this] { return *trayAvailable_; };
     auto form = std::make_unique<TfmZephraWifi>(config, std::move(hooks));
     QObject::connect(form.get(), &TfmZephraWifi::FormClosed, [this] { ++formClosed_; });
     return form;
@@ -82,6 +86,7 @@ class TfmZephraWifiTest : public ::testing::Test {
   int tipsClosed_ = 0;
   int formClosed_ = 0;
   TfmZephraWifi* closeOnTip_ = nullptr;
+  std::optional<bool> trayAvailable_;  // unset: the form is not told, and assumes a tray
 };
 
 TEST_F(TfmZephraWifiTest, TrayIconCarriesTitleEmbeddedIconAndTheMenuInOrder) {
@@ -101,6 +106,44 @@ TEST_F(TfmZephraWifiTest, TrayIconCarriesTitleEmbeddedIconAndTheMenuInOrder) {
   EXPECT_EQ(actions[2]->text(), QString::fromUtf8("关于Zephra"));
   EXPECT_TRUE(actions[3]->isSeparator());
   EXPECT_EQ(actions[4]->text(), QString::fromUtf8("关闭Zephra"));
+}
+
+TEST_F(TfmZephraWifiTest, WithoutATrayTheMenuIsAWindowUntilATrayComes) {
+  trayAvailable_ = false;
+  auto form = MakeForm(false);
+  TfmMenuWindow* window = form->MenuWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Zephra . WIFI"));
+  QStringList captions;
+  for (const QAction* action : form->PopMenu().actions()) {
+    if (!action->isSeparator()) captions << action->text();
+  }
+  QStringList buttons;
+  for (const QPushButton* button : window->findChildren<QPushButton*>()) buttons << button->text();
+  EXPECT_EQ(buttons, captions);
+
+  // The buttons do what the items do: About's text, the install item's toast without an address.
+  window->findChild<QPushButton*>(QStringLiteral("N2"))->click();
+  EXPECT_EQ(messages_, QStringList{AboutText(ProgramVersion())});
+  window->findChild<QPushButton*>(QStringLiteral("N1"))->click();
+  ASSERT_EQ(tips_.size(), 1u);
+  EXPECT_EQ(tips_[0].first, QString::fromUtf8(install::TipNoInstallAddress));
+
+  // A tray comes (the icon takes over) and goes again.
+  trayAvailable_ = true;
+  form->FollowTray();
+  EXPECT_TRUE(window->isHidden());
+  trayAvailable_ = false;
+  form->FollowTray();
+  EXPECT_TRUE(window->isVisible());
+
+  // The window's close button ends the program like the close item; it stays away after.
+  window->close();
+  EXPECT_EQ(formClosed_, 1);
+  EXPECT_TRUE(form->Closed());
+  form->FollowTray();
+  EXPECT_TRUE(window->isHidden());
 }
 
 TEST_F(TfmZephraWifiTest, WithoutPartnerServiceRunsWithPortsClosed) {

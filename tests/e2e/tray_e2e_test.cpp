@@ -2,6 +2,7 @@
 // and the install window's address under NetworkManager's hotspot.
 
 #include <QFile>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <algorithm>
 #include <chrono>
@@ -140,6 +141,41 @@ TEST_F(TrayE2eTest, CloseItemEndsTheProgramAndEmptiesTheCacheDuringATransfer) {
   EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(app.exitCode(), 0);
   EXPECT_TRUE(CacheEmpty()) << CachedFiles().join(QLatin1Char(' ')).toStdString();
+}
+
+// A desktop without a system tray (no window manager, then IceWM for a while): the menu is a
+// window of its own until a tray comes, back when the tray goes, and its close button ends the
+// program.
+class NoTrayE2eTest : public TrayE2eTest {
+ protected:
+  void SetUp() override {
+    if (QStandardPaths::findExecutable(QStringLiteral("icewm")).isEmpty()) {
+      GTEST_SKIP() << "no icewm";
+    }
+    ProgramE2eTest::SetUp();
+  }
+  void StartDesktop() override {}
+};
+
+TEST_F(NoTrayE2eTest, MenuWindowStandsInForTheTrayAndItsCloseButtonEndsTheProgram) {
+  const QByteArray title(app::AppTitle);
+  ASSERT_TRUE(Eventually([&] { return x_->WindowMapped(title); }, StartMs))
+      << "no menu window came up";
+  ASSERT_NO_FATAL_FAILURE(TrayE2eTest::StartDesktop());
+  EXPECT_TRUE(Eventually([this] { return TrayIcon().has_value(); }, StartMs))
+      << "the icon did not take over";
+  EXPECT_TRUE(Eventually([&] { return !x_->WindowMapped(title); })) << "the menu window stayed";
+
+  ASSERT_TRUE(windowManager_.Stop());
+  std::optional<XClient::Window> window;
+  ASSERT_TRUE(Eventually([&] { return (window = x_->FindWindow(title)).has_value(); }))
+      << "the menu window did not come back without the tray";
+  ASSERT_TRUE(RequestClose(window->id));
+  QProcess& app = app_.Process();
+  ASSERT_TRUE(app.waitForFinished(StopMs)) << "the program did not end";
+  EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(app.exitCode(), 0);
+  EXPECT_TRUE(LinkPortsClosed());
 }
 
 // The program with no partner, on a private system bus where a NetworkManager stand-in runs a

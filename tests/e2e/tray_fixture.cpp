@@ -1,8 +1,12 @@
 #include "tray_fixture.h"
 
+#include <xcb/xcb.h>
+
 #include <QDir>
 #include <QImageReader>
 #include <QStandardPaths>
+#include <cstdlib>
+#include <cstring>
 
 #include "install/install_constants.h"
 #include "qrcode/qr_constants.h"
@@ -33,7 +37,37 @@ QRect QrSymbol() {
   return QRect(install::QRCodePosition, QSize(side, side));
 }
 
+xcb_atom_t InternAtom(xcb_connection_t* connection, const char* name) {
+  xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+      connection,
+      xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  std::free(reply);
+  return atom;
+}
+
 }  // namespace
+
+bool RequestClose(unsigned window) {
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  bool sent = false;
+  if (xcb_connection_has_error(connection) == 0) {
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = InternAtom(connection, "WM_PROTOCOLS");
+    message.data.data32[0] = InternAtom(connection, "WM_DELETE_WINDOW");
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    const xcb_void_cookie_t cookie = xcb_send_event_checked(
+        connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+    xcb_generic_error_t* error = xcb_request_check(connection, cookie);
+    sent = error == nullptr && message.type != XCB_ATOM_NONE;
+    std::free(error);
+  }
+  xcb_disconnect(connection);
+  return sent;
+}
 
 std::optional<QPoint> QrWindowCloseButton() {
   const QSize strip = QImageReader(QString::fromLatin1(install::CloseGlyphFile)).size();

@@ -32,6 +32,10 @@ inline const QStringList CloseKeys{"Up", "Return"};
 // glyph of its strip. Null when the strip can't be read.
 std::optional<QPoint> QrWindowCloseButton();
 
+// Asks the top-level `window` to close as a window manager's close button does
+// (WM_DELETE_WINDOW); false when the request could not be sent.
+bool RequestClose(unsigned window);
+
 class TrayE2eTest : public ProgramE2eTest {
  protected:
   void SetUp() override;

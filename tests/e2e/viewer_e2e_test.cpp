@@ -151,8 +151,9 @@ TEST_F(ViewerE2eTest, PicturesThatFailKeepTheViewerHiddenUntilOneShows) {
   ASSERT_TRUE(phone_->SendList(false, 1));
   ASSERT_TRUE(Eventually([this] { return phone_->RefusalsSent() >= 1; }));
   EXPECT_TRUE(StaysHidden(2000)) << "a refused picture brought the viewer up";
+  // Around the middle of this tray-less desktop stands the program's menu window.
   const QImage screen = x_->Grab();
-  for (const QPoint point : {DesktopPoints[0], Centre}) {
+  for (const QPoint point : DesktopPoints) {
     EXPECT_TRUE(Near(screen.pixel(point), DesktopColour, DimTolerance)) << "the desktop changed";
   }
 
