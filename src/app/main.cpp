@@ -78,6 +78,7 @@ void WaitForFirstReading(const zephra::shell::TNmHotspotSource& hotspot) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  zephra::platform::PreferX11();
   // Without a display Qt would abort (and dump core) after its own lines about plugins.
   if (const QString problem = zephra::platform::DisplayProblem(); !problem.isEmpty()) {
     std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());

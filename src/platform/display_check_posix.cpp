@@ -12,8 +12,6 @@ QString DisplayProblem() {
   // installed) is left to Qt.
   const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
   if (!platform.isEmpty() && !platform.startsWith("xcb")) return {};
-  // In a Wayland session Qt takes its Wayland plugin where one is installed.
-  if (platform.isEmpty() && !qgetenv("WAYLAND_DISPLAY").isEmpty()) return {};
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
   const bool reachable = xcb_connection_has_error(connection) == 0;
   xcb_disconnect(connection);
@@ -28,6 +26,10 @@ QString DisplayProblem() {
              "zephra-wifi: no display could be opened at DISPLAY=%1; set DISPLAY to "
              "a running X display (or XWayland)")
       .arg(QString::fromLocal8Bit(display));
+}
+
+void PreferX11() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
 }  // namespace zephra::platform

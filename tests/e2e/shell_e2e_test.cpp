@@ -3,6 +3,7 @@
 
 #include <QProcess>
 #include <QTcpSocket>
+#include <string_view>
 
 #include "app/app_constants.h"
 #include "e2e_fixture.h"
@@ -25,14 +26,18 @@ constexpr int PortLookMs = 1;
 using ShellE2eTest = ProgramE2eTest;
 
 TEST(NoDisplayE2eTest, EndsWithOneLineAndStatusOneInsteadOfAborting) {
-  for (const char* display : {"", ":87"}) {  // none set, and one nobody serves
+  // None set, one nobody serves, and a Wayland session without XWayland.
+  for (const char* display : {"", ":87", "wayland"}) {
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
       environment.remove(QString::fromLatin1(name));
     }
-    if (*display != '\0')
+    if (display == std::string_view("wayland")) {
+      environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-0"));
+    } else if (*display != '\0') {
       environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+    }
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(ZEPHRA_WIFI_PATH), {});
     ASSERT_TRUE(program.waitForFinished(10000)) << display;
