@@ -24,7 +24,7 @@ packages=(
   # the demo and the end-to-end tests: a virtual display, a tray, input, screenshots, CJK glyphs
   xvfb xauth x11-utils xdotool imagemagick icewm fonts-wqy-microhei
   # a headless Wayland session with XWayland for the Wayland end-to-end test
-  weston
+  weston xwayland
   # the Debian package (dpkg-shlibdeps) and the check of the installed menu entries
   dpkg-dev desktop-file-utils
   # the tests' own network (ip) and the listening-port checks (ss)

@@ -283,20 +283,15 @@ void TfmView::RunTransition() {
 
 // --- the fetch worker's steps on the GUI thread ------------------------------------------------
 
-// The desktop, dimmed, behind everything the window shows. Without a screen to read the window's
-// own colour stands in.
+// The desktop, dimmed, behind everything the window shows. Where the desktop can't be read (no
+// screen, or a compositor that hands X clients an empty or blank one) the window's own colour
+// stands in.
 void TfmView::CaptureBackground() {
   // At the screen's size, which the window takes when it comes up, whatever size the hidden
   // window was left with (a window manager may have resized it).
-  if (!CaptureScreen(bg_) || bg_.size() != screenSize_) {
-    QImage plain(screenSize_, QImage::Format_BGR888);
-    plain.fill(WindowColour());
-    if (!bg_.isNull()) {
-      QPainter painter(&plain);
-      painter.drawImage(0, 0, bg_);
-    }
-    bg_ = std::move(plain);
-  }
+  QImage shot;
+  CaptureScreen(shot);
+  bg_ = DesktopBackdrop(shot, screenSize_, WindowColour());
   Darken(bg_, DesktopDarkenFactor);
   // Painted in the screen's own format, so that a paint copies instead of converting.
   bgShown_ = bg_.convertToFormat(QImage::Format_RGB32);

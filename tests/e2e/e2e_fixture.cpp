@@ -67,7 +67,8 @@ bool LinkPortsClosed() { return !Accepts(link::ControlPort) && !Accepts(link::Da
 
 void ProgramE2eTest::SetUp() {
   EnsureCoreApplication();
-  if (!XServer::Instance().Up()) GTEST_SKIP() << "no Xvfb";
+  ASSERT_NO_FATAL_FAILURE(StartDisplay());
+  if (IsSkipped()) return;
   for (const quint16 port : {link::ControlPort, link::DataPort}) {
     if (PortFree(port)) continue;
     // A build of the program with file capabilities outlives a crashed run (see
@@ -100,6 +101,10 @@ void ProgramE2eTest::TearDown() {
   }
   standin_.Stop();
   x_.reset();
+}
+
+void ProgramE2eTest::StartDisplay() {
+  if (!XServer::Instance().Up()) GTEST_SKIP() << "no Xvfb";
 }
 
 void ProgramE2eTest::StartStandin() {

@@ -79,12 +79,14 @@ enum class ProgramOutput { Forwarded, Captured };
 
 class ProgramE2eTest : public ::testing::Test {
  protected:
-  // Skips without Xvfb or with a link port taken, and fails when a program of this user left
-  // by an earlier run holds one; otherwise the desktop, the stand-in and the program, which
-  // then listens on both link ports.
+  // Skips without a display or with a link port taken, and fails when a program of this user
+  // left by an earlier run holds one; otherwise the desktop, the stand-in and the program,
+  // which then listens on both link ports.
   void SetUp() override;
   // The phone leaves, the program gets SIGTERM (and must end cleanly), the stand-in stops.
   void TearDown() override;
+  // Brings up the display the program is to run on and points $DISPLAY at it, or skips: Xvfb.
+  virtual void StartDisplay();
   // Runs before the stand-in and the program come up: a window manager, say.
   virtual void StartDesktop() {}
   // What switches the link on: the partner's stand-in, unless a test follows another source.
@@ -98,7 +100,7 @@ class ProgramE2eTest : public ::testing::Test {
   void StopStandin();
   // The program's environment: the virtual display, and caches, settings and the
   // single-instance lock in the test's folder.
-  QProcessEnvironment ProgramEnvironment();
+  virtual QProcessEnvironment ProgramEnvironment();
   // Starts a copy of the program in `program` with that environment.
   void LaunchProgram(ChildProcess& program, ProgramOutput output = ProgramOutput::Forwarded);
   // Starts the program and waits until both link ports listen.

@@ -11,6 +11,7 @@
 #include "base/stop_flag.h"
 #include "test_files.h"
 #include "view_test_support.h"
+#include "viewer/screen_capture.h"
 
 namespace zephra::viewer {
 namespace {
@@ -90,7 +91,9 @@ TEST_F(TfmViewTest, AFailedFirstPictureKeepsTheWindowHiddenAndAGoodOneBringsItUp
   EXPECT_TRUE(view.Reduced());
   EXPECT_EQ(view.SrcWidth(), 1280);
   EXPECT_TRUE(testing::Near(Centre(), Red));
-  EXPECT_FALSE(view.Background().isNull());
+  // The offscreen screen isn't the view's 640x480: the plain backdrop, dimmed.
+  ASSERT_EQ(view.Background().size(), QSize(640, 480));
+  EXPECT_EQ(view.Background().pixel(320, 240), qRgb(12, 12, 12));
 
   view.HandleKey(VkEscape, TShiftState{false, false, true});  // Alt + Esc closes too
   EXPECT_TRUE(view.ViewerHidden());
@@ -283,6 +286,53 @@ TEST_F(TfmViewTest, TheCloseButtonStaysWhileThePointerIsNearItAndIsArmedToHideOt
   move(QPoint(view.width() / 2, view.height() / 2));
   EXPECT_TRUE(hide.Enabled());
   EXPECT_TRUE(SpinUntil([&view] { return !view.ImgClose().isVisible(); }, 6000));
+}
+
+TEST(DesktopBackdropTest, ShotsWithoutADesktopGiveThePlainColourAndARealOneIsKept) {
+  const QSize screen(64, 48);
+  const QColor plain(77, 77, 77);
+  const auto isPlain = [&](const QImage& backdrop) {
+    if (backdrop.size() != screen) return false;
+    for (int y = 0; y < screen.height(); ++y) {
+      for (int x = 0; x < screen.width(); ++x) {
+        if (backdrop.pixel(x, y) != plain.rgb()) return false;
+      }
+    }
+    return true;
+  };
+  const auto filled = [&](QImage::Format format, QRgb colour) {
+    QImage image(screen, format);
+    image.fill(colour);
+    return image;
+  };
+
+  EXPECT_TRUE(isPlain(DesktopBackdrop(QImage(), screen, plain)));
+  EXPECT_TRUE(isPlain(DesktopBackdrop(testing::Quadrants(32, 24), screen, plain)));
+  EXPECT_TRUE(isPlain(DesktopBackdrop(filled(QImage::Format_RGB32, qRgb(0, 0, 0)), screen, plain)));
+  EXPECT_TRUE(
+      isPlain(DesktopBackdrop(filled(QImage::Format_RGB32, qRgb(255, 255, 255)), screen, plain)));
+  // Transparent, whatever colour the pixels carry beneath their alpha.
+  EXPECT_TRUE(isPlain(
+      DesktopBackdrop(filled(QImage::Format_ARGB32, qRgba(90, 10, 200, 0)), screen, plain)));
+  EXPECT_TRUE(
+      isPlain(DesktopBackdrop(filled(QImage::Format_ARGB32_Premultiplied, 0), screen, plain)));
+
+  // A desktop is kept pixel for pixel, even one that differs only in its last pixel.
+  const QImage desktop = testing::Quadrants(screen.width(), screen.height());
+  const QImage kept = DesktopBackdrop(desktop.convertToFormat(QImage::Format_RGB32), screen, plain);
+  EXPECT_EQ(kept.format(), QImage::Format_BGR888);
+  EXPECT_EQ(kept, desktop);
+  QImage lastDiffers = filled(QImage::Format_RGB32, qRgb(0, 0, 0));
+  lastDiffers.setPixel(screen.width() - 1, screen.height() - 1, qRgb(0, 0, 1));
+  EXPECT_EQ(
+      DesktopBackdrop(lastDiffers, screen, plain).pixel(screen.width() - 1, screen.height() - 1),
+      qRgb(0, 0, 1));
+  // Its transparent parts show the plain colour.
+  QImage holed = desktop.convertToFormat(QImage::Format_ARGB32);
+  holed.setPixel(3, 3, qRgba(255, 255, 255, 0));
+  const QImage patched = DesktopBackdrop(holed, screen, plain);
+  EXPECT_EQ(patched.pixel(3, 3), plain.rgb());
+  EXPECT_EQ(patched.pixel(4, 4), desktop.pixel(4, 4));
 }
 
 }  // namespace
