@@ -5,9 +5,14 @@
 // buffer each time, as a decoder without a picture to reuse must.
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>
+#include <libheif/heif.h>
 #include <png.h>
 
+#include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +51,42 @@ std::string WritePng(int width, int height) {
   const QString path = Folder().filePath(QString("p%1x%2.png").arg(width).arg(height));
   TestPicture(width, height, 4).save(path, "PNG");
   return path.toStdString();
+}
+
+// A camera-sized HEIF or AVIF (`ext`) of the test picture made by heif-enc, kept in the build
+// folder because encoding takes x265 or aom many seconds; empty without heif-enc.
+std::string HeifEncFile(int width, int height, const QString& ext, const QStringList& options) {
+  const QString path = QDir(QStringLiteral(ZEPHRA_BENCH_CACHE))
+                           .filePath(QString("heif-%1x%2%3").arg(width).arg(height).arg(ext));
+  if (QFile::exists(path)) return path.toStdString();
+  const QString tool = QStandardPaths::findExecutable(QStringLiteral("heif-enc"));
+  const QString png = Folder().filePath(QString("heif-source-%1x%2.png").arg(width).arg(height));
+  if (tool.isEmpty() ||
+      !TestPicture(width, height, 5).convertToFormat(QImage::Format_RGB888).save(png)) {
+    return {};
+  }
+  // heif-enc picks the format by the output's extension; the file is copied once complete.
+  const QString encoded = Folder().filePath(QStringLiteral("encoded") + ext);
+  QProcess encoder;
+  encoder.start(tool, options + QStringList{png, QStringLiteral("-o"), encoded});
+  if (!encoder.waitForFinished(-1) || encoder.exitCode() != 0 || !QFile::copy(encoded, path)) {
+    return {};
+  }
+  return path.toStdString();
+}
+
+// libheif alone: the primary picture at full size into a new interleaved R,G,B picture.
+void PlainHeifDecode(const std::string& path) {
+  heif_context* context = heif_context_alloc();
+  heif_context_read_from_file(context, path.c_str(), nullptr);
+  heif_image_handle* handle = nullptr;
+  heif_context_get_primary_image_handle(context, &handle);
+  heif_image* image = nullptr;
+  heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr);
+  benchmark::DoNotOptimize(heif_image_get_plane_readonly(image, heif_channel_interleaved, nullptr));
+  heif_image_release(image);
+  heif_image_handle_release(handle);
+  heif_context_free(context);
 }
 
 // libjpeg-turbo alone: the file at 1 / `denominator` into a new B,G,R buffer.
@@ -141,6 +182,31 @@ void RegisterCases() {
       [png](benchmark::State& state) { ScreenLoad(state, png, [&] { PlainPngDecode(png); }); })
       ->Iterations(1)
       ->Unit(benchmark::kMillisecond);
+  // A phone camera's 4032 x 3024 has ratio 2 on a full-HD screen: one half, by box average
+  // after libheif's full decode, which is therefore the baseline.
+  const struct {
+    const char* Name;
+    QString Ext;
+    QStringList Options;
+  } heifCases[] = {
+      {"heic_for_screen/4032x3024", QStringLiteral(".heic"), {QStringLiteral("-q"), "80"}},
+      {"avif_for_screen/4032x3024",
+       QStringLiteral(".avif"),
+       {QStringLiteral("-q"), "80", "-p", "speed=9"}},
+  };
+  for (const auto& heifCase : heifCases) {
+    const std::string heif = HeifEncFile(4032, 3024, heifCase.Ext, heifCase.Options);
+    benchmark::RegisterBenchmark(heifCase.Name,
+                                 [heif](benchmark::State& state) {
+                                   if (heif.empty()) {
+                                     state.SkipWithError("heif-enc failed or is missing");
+                                     return;
+                                   }
+                                   ScreenLoad(state, heif, [&] { PlainHeifDecode(heif); });
+                                 })
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "base/stop_flag.h"
 #include "viewer/fallback_decoder.h"
+#include "viewer/heif_decoder.h"
 #include "viewer/jpeg_decoder.h"
 #include "viewer/picture_names.h"
 #include "viewer/picture_transforms.h"
@@ -14,7 +15,7 @@
 namespace zephra::viewer {
 namespace {
 
-enum class TFileFormat { Jpeg, Png, Other };
+enum class TFileFormat { Jpeg, Png, Heif, Other };
 
 constexpr char JpegSignature[] = {'\xFF', '\xD8', '\xFF'};
 constexpr char PngSignature[] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1A', '\n'};
@@ -36,9 +37,10 @@ bool StartsWith(const QByteArray& head, const char* signature, qsizetype size) {
 
 // The format by the first bytes of `file`, which is left at its start.
 TFileFormat SniffFormat(QFile& file) {
-  const QByteArray head = file.peek(sizeof PngSignature);
+  const QByteArray head = file.peek(HeifHeaderBytes);
   if (StartsWith(head, JpegSignature, sizeof JpegSignature)) return TFileFormat::Jpeg;
   if (StartsWith(head, PngSignature, sizeof PngSignature)) return TFileFormat::Png;
+  if (IsHeifHeader(head)) return TFileFormat::Heif;
   return TFileFormat::Other;
 }
 
@@ -66,6 +68,19 @@ bool LoadJpeg(QImage& target, QFile& file, int orientation, int scale,
   return ApplyOrientation(target, orientation, result);
 }
 
+// The box reduction of HEIF and AVIF pictures that matches a DCT scale: 1, 2, 4 or 8.
+int ReductionOfScale(int scale) { return 1 << (std::clamp(scale, FullScale, EighthScale) - 1); }
+
+// The HEIF or AVIF picture, reduced by what `reduction` picks for its full size. libheif
+// applies the file's own transformations, so no orientation is asked for.
+bool LoadHeif(QImage& target, QFile& file, const THeifReduction& reduction,
+              const base::TStopFlag& abortLoad, TLoadResult& result) {
+  const THeifDecode decode = DecodeHeif(target, file, reduction, abortLoad);
+  result.Width = decode.Width;
+  result.Height = decode.Height;
+  return decode.Status == TDecodeStatus::Ok;
+}
+
 bool LoadThroughReader(QImage& target, const QString& path, const base::TStopFlag& abortLoad,
                        TLoadResult& result) {
   const TFallbackDecode decode = DecodeWithImageReader(target, path, abortLoad);
@@ -73,10 +88,9 @@ bool LoadThroughReader(QImage& target, const QString& path, const base::TStopFla
   return decode.Status == TDecodeStatus::Ok;
 }
 
-}  // namespace
-
-TLoadResult LoadPicture(QImage& target, const QString& path, int orientation, int scale,
-                        const base::TStopFlag& abortLoad) {
+// LoadPicture, with HEIF and AVIF pictures reduced by what `heifReduction` picks for their size.
+TLoadResult Load(QImage& target, const QString& path, int orientation, int scale,
+                 const THeifReduction& heifReduction, const base::TStopFlag& abortLoad) {
   TLoadResult result;
   QFile file(path);
   const TFileFormat format =
@@ -97,6 +111,10 @@ TLoadResult LoadPicture(QImage& target, const QString& path, int orientation, in
           result.FrameCount = 1;
         }
         break;
+      case TFileFormat::Heif:
+        decoded = LoadHeif(target, file, heifReduction, abortLoad, result);
+        result.FrameCount = 1;
+        break;
       case TFileFormat::Other:
         file.close();
         decoded = LoadThroughReader(target, path, abortLoad, result);
@@ -113,6 +131,14 @@ TLoadResult LoadPicture(QImage& target, const QString& path, int orientation, in
   }
   result.Success = true;
   return result;
+}
+
+}  // namespace
+
+TLoadResult LoadPicture(QImage& target, const QString& path, int orientation, int scale,
+                        const base::TStopFlag& abortLoad) {
+  const THeifReduction atScale = [scale](int, int) { return ReductionOfScale(scale); };
+  return Load(target, path, orientation, scale, atScale, abortLoad);
 }
 
 int ScaleForScreen(int width, int height, QSize screenSize) {
@@ -139,7 +165,11 @@ TLoadResult LoadPictureForScreen(QImage& target, const QString& path, QSize scre
       return result;
     }
   }
-  return LoadPicture(target, path, 0, FullScale, abortLoad);
+  // A HEIF or AVIF picture, whatever its name, is reduced for the screen once its size is read.
+  const THeifReduction forScreen = [screenSize](int width, int height) {
+    return ReductionOfScale(ScaleForScreen(width, height, screenSize));
+  };
+  return Load(target, path, 0, FullScale, forScreen, abortLoad);
 }
 
 std::optional<TJpegInfo> ReadJpegInfo(const QString& path) {

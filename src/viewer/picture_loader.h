@@ -17,8 +17,8 @@ struct TLoadResult {
   // Full-resolution size after the orientation, whatever scale the picture was decoded at.
   int Width = 0;
   int Height = 0;
-  // Frames in the file: 1 for JPEG and PNG, what Qt's reader reports for other formats; 0 when
-  // the load failed.
+  // Frames in the file: 1 for JPEG, PNG, HEIF and AVIF, what Qt's reader reports for other
+  // formats; 0 when the load failed.
   int FrameCount = 0;
 };
 
@@ -32,9 +32,11 @@ struct TJpegInfo {
 // Decodes the picture at `path` into `target` as a Format_BGR888 picture, by its content: JPEG
 // at DCT `scale` (1 full size, 2 one half, 3 one quarter, 4 one eighth) turned by `orientation`
 // (3 half turn, 6 clockwise, 8 anticlockwise, others as stored; 0 reads it from the file's EXIF
-// data), PNG at full size (through Qt's readers when libpng fails), everything else through
-// Qt's readers (first frame, transparency over white). The target's buffer is reused when it
-// already has the decoded size and format. Fails, leaving `target` empty, when no decoder takes
+// data), PNG at full size (through Qt's readers when libpng fails), HEIF and AVIF (known by
+// their 'ftyp' box) through libheif with the file's own transformations and every side divided
+// by 2^(scale - 1) (box average), everything else through Qt's readers (first frame,
+// transparency over white). The target's buffer is reused when it already has the decoded size
+// and format. Fails, leaving `target` empty, when no decoder takes
 // the file, the picture is above the caps of decode_limits.h, a quarter turn finds no memory, or
 // `abortLoad` is or becomes set.
 TLoadResult LoadPicture(QImage& target, const QString& path, int orientation, int scale,
@@ -46,8 +48,9 @@ TLoadResult LoadPicture(QImage& target, const QString& path, int orientation, in
 int ScaleForScreen(int width, int height, QSize screenSize);
 
 // LoadPicture reduced for a screen of `screenSize`: a file named as a JPEG whose header reads is
-// decoded at ScaleForScreen with the header's orientation, and reports the header's size;
-// anything else is LoadPicture at full size.
+// decoded at ScaleForScreen with the header's orientation, and reports the header's size; a
+// HEIF or AVIF file, whatever its name, is reduced by ScaleForScreen of its displayed size and
+// reports that full size; anything else is LoadPicture at full size.
 TLoadResult LoadPictureForScreen(QImage& target, const QString& path, QSize screenSize,
                                  const base::TStopFlag& abortLoad);
 

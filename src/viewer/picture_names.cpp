@@ -18,7 +18,8 @@ constexpr std::array KindTable{
     TKindEntry{".jpe", pkJpeg},   TKindEntry{".jif", pkJpeg},   TKindEntry{".jfif", pkJpeg},
     TKindEntry{".thm", pkJpeg},   TKindEntry{".tbi", pkJpeg},   TKindEntry{".png", pkPng},
     TKindEntry{".tif", pkTiff},   TKindEntry{".tiff", pkTiff},  TKindEntry{".wmf", pkWmf},
-    TKindEntry{".emf", pkEmf},    TKindEntry{".ico", pkIcon},
+    TKindEntry{".emf", pkEmf},    TKindEntry{".ico", pkIcon},   TKindEntry{".heic", pkHeif},
+    TKindEntry{".heif", pkHeif},  TKindEntry{".avif", pkHeif},
 };
 
 // Windows device names that cannot be file or folder names, whatever follows a dot.
@@ -97,7 +98,9 @@ TPictureKind PictureKind(const QString& name) {
   return pkOther;
 }
 
-bool Prefetchable(TPictureKind kind) { return kind >= pkBitmap && kind <= pkEmf; }
+bool Prefetchable(TPictureKind kind) {
+  return (kind >= pkBitmap && kind <= pkEmf) || kind == pkHeif;
+}
 
 QString ExtOf(const QString& name) {
   for (qsizetype i = name.size() - 1; i >= 0; --i) {

@@ -5,7 +5,8 @@
 namespace zephra::viewer {
 
 // Picture kinds by the lower-cased extension of a name. The kind decides what the image cache
-// prefetches (kinds 1 to 7), the GIF animation and the JPEG shortcuts; decoders go by content.
+// prefetches (kinds 1 to 7 and 9), the GIF animation and the JPEG shortcuts; decoders go by
+// content.
 enum TPictureKind : int {
   pkOther = 0,   // anything else, including no extension
   pkBitmap = 1,  // .bmp .dib .rle
@@ -16,13 +17,14 @@ enum TPictureKind : int {
   pkWmf = 6,     // .wmf
   pkEmf = 7,     // .emf
   pkIcon = 8,    // .ico
+  pkHeif = 9,    // .heic .heif .avif
 };
 
 // The kind of `name`: the text from the last "." that stands after the last "\" or ":" ("/"
 // does not end the search), lower-cased, looked up in the table above.
 TPictureKind PictureKind(const QString& name);
 
-// True for the kinds the image cache prefetches (1 to 7).
+// True for the kinds the image cache prefetches (1 to 7 and 9).
 bool Prefetchable(TPictureKind kind);
 
 // The extension of `name` with its dot and its case kept: the text from the last "." to the

@@ -75,7 +75,7 @@ if [[ -z $deb ]]; then
 else
   depends=$(dpkg-deb -f "$deb" Depends)
   for need in libqt6widgets6 libqt6dbus6 libjpeg62-turbo libpng16-16 libgif7 qt6-qpa-plugins \
-    libcap2-bin; do
+    libcap2-bin libheif1; do
     [[ $depends == *"$need"* ]] || fail "the package does not depend on $need: $depends"
   done
   contents=$(dpkg-deb -c "$deb")

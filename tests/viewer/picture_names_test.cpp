@@ -55,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(Names, PictureKindTable,
                                          TKindCase{"x.gif", pkGif}, TKindCase{"x.PNG", pkPng},
                                          TKindCase{"x.tiff", pkTiff}, TKindCase{"x.wmf", pkWmf},
                                          TKindCase{"x.emf", pkEmf}, TKindCase{"x.ico", pkIcon},
-                                         TKindCase{"x.webp", pkOther}, TKindCase{"noext", pkOther},
+                                         TKindCase{"x.webp", pkOther}, TKindCase{"x.HEIC", pkHeif},
+                                         TKindCase{"x.avif", pkHeif}, TKindCase{"noext", pkOther},
                                          // "/" does not end the search; "\" and ":" do.
                                          TKindCase{"/dir.png/file", pkOther},
                                          TKindCase{"/dir.x/file.png", pkPng},
@@ -63,10 +64,10 @@ INSTANTIATE_TEST_SUITE_P(Names, PictureKindTable,
                                          TKindCase{"c.png:file", pkOther},
                                          TKindCase{"/图片/猫.gif", pkGif}));
 
-TEST(PictureNames, OnlyKindsOneToSevenArePrefetched) {
+TEST(PictureNames, OnlyKindsOneToSevenAndHeifArePrefetched) {
   EXPECT_FALSE(Prefetchable(pkOther));
   EXPECT_FALSE(Prefetchable(pkIcon));
-  for (const TPictureKind kind : {pkBitmap, pkGif, pkJpeg, pkPng, pkTiff, pkWmf, pkEmf}) {
+  for (const TPictureKind kind : {pkBitmap, pkGif, pkJpeg, pkPng, pkTiff, pkWmf, pkEmf, pkHeif}) {
     EXPECT_TRUE(Prefetchable(kind)) << kind;
   }
 }
