@@ -9,6 +9,7 @@
 #   05-cutout.png       1200 x 900 with a transparent background and a half-transparent disc
 #   06-spinner.gif       480 x 360, ten frames at 0.1 s, looping
 #   07-stripes.jpg      1920 x 1080
+#   08-harbour.heic     2016 x 1512, HEIF as phones shoot it (encoded with heif-enc)
 #
 # Sizes are as the pictures appear upright. Each carries a caption that reads the right way up
 # only when its orientation is applied.
@@ -158,4 +159,19 @@ sample 03-portrait.jpg portrait
 sample 04-large.jpg large
 sample 05-cutout.png cutout
 sample 06-spinner.gif spinner
+# A harbour at dusk, in HEIF.
+harbour() {  # harbour <output>
+  local png="$1.png"
+  mapfile -t caption < <(caption_args 2016 1512 'Zephra sample 8 — HEIF')
+  convert -size 2016x1512 gradient:'#1B2A49-#F29E4C' \
+    -fill '#FFD27F' -draw 'circle 1400,820 1400,900' \
+    -fill '#10223F' -draw 'rectangle 0,900 2016,1512' \
+    -fill 'rgba(255,210,127,0.35)' -draw 'rectangle 1330,900 1470,1400' \
+    -fill '#0A1426' -draw 'polygon 200,900 260,640 320,900' -draw 'rectangle 150,900 420,960' \
+    "${caption[@]}" -depth 8 "PNG24:$png"
+  heif-enc -q 70 "$png" -o "$1" >/dev/null
+  rm -f "$png"
+}
+
 sample 07-stripes.jpg stripes
+sample 08-harbour.heic harbour
